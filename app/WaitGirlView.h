@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QRect>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+
+class QTimer;
+
+// The colour of a level (0 to 15) of the waiting animation, opaque.
+QRgb WaitGirlLevelColor(int level);
+
+// Decodes one run-length frame record (16-bit width and height, little-endian, then runs) into an
+// opaque RGBX image. The record has no length: decoding stops after width x height pixels.
+QImage DecodeWaitGirlFrame(const std::uint8_t* record);
+
+// True when the user has asked the desktop to reduce motion. Never blocks: it only reads what the
+// platform already tells without asking another process.
+bool SystemPrefersReducedMotion();
+
+// The small pixel-art scene at the left of the window: an idle picture, and while the flash tool
+// runs a girl who taps her foot while a speech bubble asks to wait.
+class WaitGirlView : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kDesignWidth = 106;
+  static constexpr int kDesignHeight = 76;
+  static constexpr int kIdleFrame = 0;
+  static constexpr int kStillFrame = 4;
+
+  explicit WaitGirlView(QWidget* parent = nullptr);
+  ~WaitGirlView() override;
+
+  // Starts the animation, or shows the still picture when reduced motion is wanted. A second start
+  // while the animation runs changes nothing.
+  void startWaiting();
+  // Stops the animation (if any) and shows the idle picture.
+  void stopWaiting();
+  // One step of the animation: frames 1, 2, 3, 4, 5, then 4 and 5 in turn.
+  void tick();
+  // Shows the frame with the given index (0 to 5) at the next paint.
+  void showFrame(int index);
+
+  const QList<QImage>& frames() const { return frames_; }
+  int frameIndex() const { return frameIndex_; }
+  // True exactly while the animation timer runs.
+  bool isAnimating() const;
+  // The running timer, or null when the animation does not run.
+  const QTimer* timer() const { return timer_; }
+
+  // Replaces the question "does the user want reduced motion?" (tests; the default asks the
+  // platform with SystemPrefersReducedMotion).
+  void setReducedMotionQuery(std::function<bool()> query);
+
+  // Where a frame is drawn in a view with these bounds (Qt coordinates), and at which scale.
+  static int scaleForBounds(const QRect& bounds);
+  static QRect imageRectForBounds(const QRect& bounds);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QList<QImage> frames_;
+  QTimer* timer_ = nullptr;
+  int frameIndex_ = kIdleFrame;
+  std::function<bool()> reducedMotionQuery_;
+};
