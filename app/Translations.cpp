@@ -1,7 +1,104 @@
 #include "Translations.h"
 
+#include <algorithm>
+#include <string>
+
 int CurrentLanguage = 0;
 
-std::span<const TranslationEntry> Translations() { return {}; }
+namespace {
 
-QString L(const QString& key) { return key; }
+// Sorted by key in ascending byte order, so a lookup is a binary search. "\u2026" is the single
+// ellipsis character, never three full stops.
+constexpr TranslationEntry kTable[] = {
+    {"button.bundled", u"Bundled", u"Встроенная"},
+    {"button.check", u"Check", u"Проверить"},
+    {"button.choose", u"Choose\u2026", u"Выбрать\u2026"},
+    {"button.install", u"Flash OS", u"Прошить OS"},
+    {"confirm.cancel", u"Cancel", u"Отмена"},
+    {"confirm.ok", u"Flash", u"Прошить"},
+    {"confirm.text",
+     u"Flash memory is erased before writing. Do not power off the MPC4000 or unplug USB until it "
+     u"finishes.",
+     u"Flash-память будет стерта перед записью. Не выключайте MPC4000 и не отключайте USB до "
+     u"завершения."},
+    {"confirm.title", u"Flash the OS to the MPC4000?", u"Прошить OS в MPC4000?"},
+    {"device.caption", u"DEVICE", u"УСТРОЙСТВО"},
+    {"device.checking", u"Checking MPC4000\u2026", u"Проверяю MPC4000\u2026"},
+    {"device.checking.detail", u"Opening the USB interface and reading the flash geometry.",
+     u"Открываю USB-интерфейс и читаю flash geometry."},
+    {"device.failed", u"MPC4000 not opened", u"MPC4000 не открыт"},
+    {"device.failed.detail",
+     u"Check USB, OS Loader mode and the macOS permission to access the device.",
+     u"Проверьте USB, режим OS Loader и разрешение macOS на доступ к устройству."},
+    {"device.ready", u"MPC4000 connected", u"MPC4000 подключен"},
+    {"device.unknown", u"MPC4000 not checked", u"MPC4000 не проверен"},
+    {"device.unknown.detail", u"Connect the MPC4000 over USB and switch it to OS Loader mode.",
+     u"Подключите MPC4000 по USB и включите режим OS Loader на устройстве."},
+    {"done.text", u"Wait for the MPC4000 to finish, then restart it.",
+     u"Дождитесь завершения на MPC4000, затем перезагрузите устройство."},
+    {"done.title", u"Flashing complete", u"Прошивка завершена"},
+    {"failed.text", u"See the log at the bottom of the window.",
+     u"Смотрите журнал в нижней части окна."},
+    {"failed.title", u"Flashing did not complete", u"Прошивка не завершилась"},
+    {"firmware.bundledMissing", u"No bundled firmware. Choose a .bin file.",
+     u"Встроенной прошивки нет. Выберите .bin файл."},
+    {"firmware.caption", u"FIRMWARE", u"ПРОШИВКА"},
+    {"firmware.invalid.signature", u"The file has no MPC4000 Operating System signature.",
+     u"В файле нет сигнатуры MPC4000 Operating System."},
+    {"firmware.invalid.small", u"The file is too small to be MPC4000 firmware.",
+     u"Файл слишком маленький для прошивки MPC4000."},
+    {"firmware.invalid.title", u"This does not look like MPC4000 firmware",
+     u"Это не похоже на прошивку MPC4000"},
+    {"firmware.none", u"No firmware selected", u"Прошивка не выбрана"},
+    {"log.caption", u"LOG", u"ЖУРНАЛ"},
+    {"log.exit", u"Process exited with code %d.", u"Процесс завершился с кодом %d."},
+    {"log.firmware", u"Firmware selected: %@", u"Выбрана прошивка: %@"},
+    {"log.helperFailed", u"Could not start the helper: %@", u"Не удалось запустить helper: %@"},
+    {"log.helperMissing", u"Helper not found: %@", u"Не найден helper: %@"},
+    {"log.started", u"Veltrin started.", u"Veltrin запущен."},
+    {"menu.copy", u"Copy", u"Скопировать"},
+    {"menu.edit", u"Edit", u"Правка"},
+    {"menu.quit", u"Quit Veltrin", u"Завершить Veltrin"},
+    {"menu.selectAll", u"Select All", u"Выбрать все"},
+    {"op.checkFailed", u"Check failed", u"Проверка не удалась"},
+    {"op.checking", u"Checking the connection", u"Проверка подключения"},
+    {"op.deviceReady", u"Device is ready", u"Устройство готово"},
+    {"op.done", u"Flashing complete", u"Прошивка завершена"},
+    {"op.erase", u"Erasing flash", u"Стирание flash"},
+    {"op.error", u"Flashing failed", u"Ошибка прошивки"},
+    {"op.flashing", u"Flashing the MPC4000", u"Прошивка MPC4000"},
+    {"op.ready", u"Ready", u"Готово"},
+    {"op.write", u"Writing OS", u"Запись OS"},
+    {"panel.message", u"Choose an OS file for the MPC4000", u"Выберите файл OS для MPC4000"},
+    {"subtitle", u"Install the OS on an Akai MPC4000 over USB",
+     u"Загрузка OS в Akai MPC4000 через USB"},
+};
+
+constexpr bool IsSortedByKey() {
+  for (std::size_t i = 1; i < std::size(kTable); ++i) {
+    if (std::string_view(kTable[i - 1].key) >= std::string_view(kTable[i].key)) return false;
+  }
+  return true;
+}
+static_assert(IsSortedByKey(), "the text table must stay sorted by key");
+
+QString RawText(const char16_t* text) {
+  // The texts live as long as the process, so the string can refer to them without a copy.
+  const auto length = static_cast<qsizetype>(std::char_traits<char16_t>::length(text));
+  return QString::fromRawData(reinterpret_cast<const QChar*>(text), length);
+}
+
+}  // namespace
+
+std::span<const TranslationEntry> Translations() { return kTable; }
+
+QString L(const QString& key) {
+  const auto table = Translations();
+  const auto it = std::lower_bound(
+      table.begin(), table.end(), key, [](const TranslationEntry& entry, const QString& wanted) {
+        return QString::compare(QLatin1StringView(entry.key), wanted, Qt::CaseSensitive) < 0;
+      });
+  if (it == table.end() || key != QLatin1StringView(it->key)) return key;
+  // A language index that is not Russian reads as English rather than out of the table.
+  return RawText(CurrentLanguage == 1 ? it->russian : it->english);
+}

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <span>
 
 // The interface language: 0 English, 1 Russian. Set by start-up and by the language switch, read

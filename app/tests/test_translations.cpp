@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <QRegularExpression>
+#include <QStringList>
+#include <cstring>
+#include <string_view>
+
+#include "Translations.h"
+
+namespace {
+
+// Sets the interface language for one test and puts English back afterwards.
+class LanguageScope {
+ public:
+  explicit LanguageScope(int language) : saved_(CurrentLanguage) { CurrentLanguage = language; }
+  ~LanguageScope() { CurrentLanguage = saved_; }
+  LanguageScope(const LanguageScope&) = delete;
+  LanguageScope& operator=(const LanguageScope&) = delete;
+
+ private:
+  int saved_;
+};
+
+struct ExpectedText {
+  const char* key;
+  const char* english;  // UTF-8
+  const char* russian;  // UTF-8
+};
+
+// Every text the interface shows, exactly as the user must see it.
+constexpr ExpectedText kExpected[] = {
+    {"button.bundled", "Bundled", "Встроенная"},
+    {"button.check", "Check", "Проверить"},
+    {"button.choose", "Choose…", "Выбрать…"},
+    {"button.install", "Flash OS", "Прошить OS"},
+    {"confirm.cancel", "Cancel", "Отмена"},
+    {"confirm.ok", "Flash", "Прошить"},
+    {"confirm.text",
+     "Flash memory is erased before writing. Do not power off the MPC4000 or unplug USB until it "
+     "finishes.",
+     "Flash-память будет стерта перед записью. Не выключайте MPC4000 и не отключайте USB до "
+     "завершения."},
+    {"confirm.title", "Flash the OS to the MPC4000?", "Прошить OS в MPC4000?"},
+    {"device.caption", "DEVICE", "УСТРОЙСТВО"},
+    {"device.checking", "Checking MPC4000…", "Проверяю MPC4000…"},
+    {"device.checking.detail", "Opening the USB interface and reading the flash geometry.",
+     "Открываю USB-интерфейс и читаю flash geometry."},
+    {"device.failed", "MPC4000 not opened", "MPC4000 не открыт"},
+    {"device.failed.detail",
+     "Check USB, OS Loader mode and the macOS permission to access the device.",
+     "Проверьте USB, режим OS Loader и разрешение macOS на доступ к устройству."},
+    {"device.ready", "MPC4000 connected", "MPC4000 подключен"},
+    {"device.unknown", "MPC4000 not checked", "MPC4000 не проверен"},
+    {"device.unknown.detail", "Connect the MPC4000 over USB and switch it to OS Loader mode.",
+     "Подключите MPC4000 по USB и включите режим OS Loader на устройстве."},
+    {"done.text", "Wait for the MPC4000 to finish, then restart it.",
+     "Дождитесь завершения на MPC4000, затем перезагрузите устройство."},
+    {"done.title", "Flashing complete", "Прошивка завершена"},
+    {"failed.text", "See the log at the bottom of the window.",
+     "Смотрите журнал в нижней части окна."},
+    {"failed.title", "Flashing did not complete", "Прошивка не завершилась"},
+    {"firmware.bundledMissing", "No bundled firmware. Choose a .bin file.",
+     "Встроенной прошивки нет. Выберите .bin файл."},
+    {"firmware.caption", "FIRMWARE", "ПРОШИВКА"},
+    {"firmware.invalid.signature", "The file has no MPC4000 Operating System signature.",
+     "В файле нет сигнатуры MPC4000 Operating System."},
+    {"firmware.invalid.small", "The file is too small to be MPC4000 firmware.",
+     "Файл слишком маленький для прошивки MPC4000."},
+    {"firmware.invalid.title", "This does not look like MPC4000 firmware",
+     "Это не похоже на прошивку MPC4000"},
+    {"firmware.none", "No firmware selected", "Прошивка не выбрана"},
+    {"log.caption", "LOG", "ЖУРНАЛ"},
+    {"log.exit", "Process exited with code %d.", "Процесс завершился с кодом %d."},
+    {"log.firmware", "Firmware selected: %@", "Выбрана прошивка: %@"},
+    {"log.helperFailed", "Could not start the helper: %@", "Не удалось запустить helper: %@"},
+    {"log.helperMissing", "Helper not found: %@", "Не найден helper: %@"},
+    {"log.started", "Veltrin started.", "Veltrin запущен."},
+    {"menu.copy", "Copy", "Скопировать"},
+    {"menu.edit", "Edit", "Правка"},
+    {"menu.quit", "Quit Veltrin", "Завершить Veltrin"},
+    {"menu.selectAll", "Select All", "Выбрать все"},
+    {"op.checkFailed", "Check failed", "Проверка не удалась"},
+    {"op.checking", "Checking the connection", "Проверка подключения"},
+    {"op.deviceReady", "Device is ready", "Устройство готово"},
+    {"op.done", "Flashing complete", "Прошивка завершена"},
+    {"op.erase", "Erasing flash", "Стирание flash"},
+    {"op.error", "Flashing failed", "Ошибка прошивки"},
+    {"op.flashing", "Flashing the MPC4000", "Прошивка MPC4000"},
+    {"op.ready", "Ready", "Готово"},
+    {"op.write", "Writing OS", "Запись OS"},
+    {"panel.message", "Choose an OS file for the MPC4000", "Выберите файл OS для MPC4000"},
+    {"subtitle", "Install the OS on an Akai MPC4000 over USB",
+     "Загрузка OS в Akai MPC4000 через USB"},
+};
+
+class EveryText : public ::testing::TestWithParam<ExpectedText> {};
+
+TEST_P(EveryText, ReadsTheSameInEnglishAndRussianAsTheUserMustSeeIt) {
+  const ExpectedText& expected = GetParam();
+  {
+    LanguageScope english(0);
+    EXPECT_EQ(L(expected.key), QString::fromUtf8(expected.english));
+  }
+  {
+    LanguageScope russian(1);
+    EXPECT_EQ(L(expected.key), QString::fromUtf8(expected.russian));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Translations, EveryText, ::testing::ValuesIn(kExpected),
+                         [](const ::testing::TestParamInfo<ExpectedText>& info) {
+                           QString name = QString::fromLatin1(info.param.key);
+                           name.replace(QLatin1Char('.'), QLatin1Char('_'));
+                           return name.toStdString();
+                         });
+
+TEST(Translations, HoldExactlyTheFortySevenTextsInKeyOrder) {
+  const auto table = Translations();
+  ASSERT_EQ(table.size(), std::size(kExpected));
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    EXPECT_STREQ(table[i].key, kExpected[i].key) << "entry " << i;
+  }
+  for (std::size_t i = 1; i < table.size(); ++i) {
+    EXPECT_LT(std::strcmp(table[i - 1].key, table[i].key), 0) << table[i].key;
+  }
+}
+
+TEST(Translations, FormatTextsKeepTheSamePlaceholdersInBothLanguages) {
+  const QRegularExpression placeholder(QStringLiteral("%[d@]"));
+  auto placeholders = [&](const char16_t* text) {
+    QStringList found;
+    auto it = placeholder.globalMatch(QString::fromUtf16(text));
+    while (it.hasNext()) found << it.next().captured();
+    return found;
+  };
+  int formats = 0;
+  for (const TranslationEntry& entry : Translations()) {
+    const QStringList english = placeholders(entry.english);
+    EXPECT_EQ(english, placeholders(entry.russian)) << entry.key;
+    if (!english.isEmpty()) ++formats;
+  }
+  EXPECT_EQ(formats, 4);
+}
+
+TEST(Translations, UseTheEllipsisCharacterNeverThreeFullStops) {
+  for (const TranslationEntry& entry : Translations()) {
+    for (const char16_t* text : {entry.english, entry.russian}) {
+      EXPECT_FALSE(QString::fromUtf16(text).contains(QStringLiteral("..."))) << entry.key;
+    }
+  }
+  EXPECT_TRUE(L(QStringLiteral("button.choose")).endsWith(QChar(0x2026)));
+}
+
+TEST(Lookup, QuitMenuItemFollowsTheInterfaceLanguage) {
+  {
+    LanguageScope english(0);
+    EXPECT_EQ(L(QStringLiteral("menu.quit")), QStringLiteral("Quit Veltrin"));
+  }
+  LanguageScope russian(1);
+  EXPECT_EQ(L(QStringLiteral("menu.quit")), QString::fromUtf8("Завершить Veltrin"));
+}
+
+TEST(Lookup, UnknownKeyComesBackUnchangedInBothLanguages) {
+  for (int language : {0, 1}) {
+    LanguageScope scope(language);
+    for (const char* key : {"no.such.key", "", "Menu.quit", "menu.quit ", "menu", "zzz"}) {
+      EXPECT_EQ(L(QString::fromLatin1(key)), QString::fromLatin1(key)) << key;
+    }
+  }
+}
+
+TEST(Lookup, LanguageOutsideTheTableReadsAsEnglish) {
+  for (int language : {-1, 2, 1000}) {
+    LanguageScope scope(language);
+    EXPECT_EQ(L(QStringLiteral("op.ready")), QStringLiteral("Ready")) << language;
+  }
+}
+
+TEST(Lookup, ExitLineFormatsWithTheStatusInBothLanguages) {
+  auto exitLine = [] {
+    return L(QStringLiteral("log.exit")).replace(QStringLiteral("%d"), QString::number(0));
+  };
+  {
+    LanguageScope english(0);
+    EXPECT_EQ(exitLine(), QStringLiteral("Process exited with code 0."));
+  }
+  LanguageScope russian(1);
+  EXPECT_EQ(exitLine(), QString::fromUtf8("Процесс завершился с кодом 0."));
+}
+
+TEST(Lookup, TextOutlivesLanguageChanges) {
+  LanguageScope english(0);
+  const QString text = L(QStringLiteral("op.erase"));
+  CurrentLanguage = 1;
+  EXPECT_EQ(text, QStringLiteral("Erasing flash"));
+  EXPECT_EQ(L(QStringLiteral("op.erase")), QString::fromUtf8("Стирание flash"));
+}
+
+}  // namespace
