@@ -1,0 +1,223 @@
+#include "libusb_platform.h"
+
+#include <libusb.h>
+
+#include <climits>
+#include <cstdio>
+
+namespace vt {
+
+namespace {
+
+usb_error from_libusb(int code) {
+  switch (code) {
+    case LIBUSB_SUCCESS:
+      return usb_error::ok;
+    case LIBUSB_ERROR_TIMEOUT:
+      return usb_error::timeout;
+    case LIBUSB_ERROR_NO_DEVICE:
+      return usb_error::no_device;
+    case LIBUSB_ERROR_ACCESS:
+      return usb_error::access;
+    case LIBUSB_ERROR_BUSY:
+      return usb_error::busy;
+    case LIBUSB_ERROR_PIPE:
+      return usb_error::stall;
+    case LIBUSB_ERROR_OVERFLOW:
+      return usb_error::overflow;
+    case LIBUSB_ERROR_NO_MEM:
+      return usb_error::no_memory;
+    default:
+      return usb_error::other;
+  }
+}
+
+using context_ptr = std::shared_ptr<libusb_context>;
+
+struct config_free {
+  void operator()(libusb_config_descriptor* config) const { libusb_free_config_descriptor(config); }
+};
+using config_ptr = std::unique_ptr<libusb_config_descriptor, config_free>;
+
+struct list_free {
+  void operator()(libusb_device** list) const { libusb_free_device_list(list, 1); }
+};
+using list_ptr = std::unique_ptr<libusb_device*, list_free>;
+
+usb_config_desc to_config(const libusb_config_descriptor& raw) {
+  usb_config_desc config;
+  config.value = raw.bConfigurationValue;
+  for (int i = 0; i < raw.bNumInterfaces; ++i) {
+    const libusb_interface& interface = raw.interface[i];
+    // The first alternate setting is the one a claimed interface starts in.
+    if (interface.num_altsetting < 1) {
+      continue;
+    }
+    const libusb_interface_descriptor& setting = interface.altsetting[0];
+    usb_interface_desc desc;
+    desc.number = setting.bInterfaceNumber;
+    for (int e = 0; e < setting.bNumEndpoints; ++e) {
+      desc.endpoints.push_back({setting.endpoint[e].bEndpointAddress,
+                                setting.endpoint[e].bmAttributes});
+    }
+    config.interfaces.push_back(std::move(desc));
+  }
+  return config;
+}
+
+class libusb_connection final : public usb_connection {
+public:
+  libusb_connection(context_ptr context, libusb_device_handle* handle, std::uint8_t product_index)
+      : context_(std::move(context)), handle_(handle), product_index_(product_index) {
+    // The kernel's driver, if one is bound to the interface, steps aside while it is claimed.
+    libusb_set_auto_detach_kernel_driver(handle_, 1);
+  }
+  ~libusb_connection() override { libusb_close(handle_); }
+  libusb_connection(const libusb_connection&) = delete;
+  libusb_connection& operator=(const libusb_connection&) = delete;
+
+  usb_error get_configuration(int& value) override {
+    return from_libusb(libusb_get_configuration(handle_, &value));
+  }
+  usb_error set_configuration(int value) override {
+    return from_libusb(libusb_set_configuration(handle_, value));
+  }
+  usb_error active_config_descriptor(usb_config_desc& config) override {
+    libusb_config_descriptor* raw = nullptr;
+    const int code = libusb_get_active_config_descriptor(libusb_get_device(handle_), &raw);
+    if (code != LIBUSB_SUCCESS) {
+      return from_libusb(code);
+    }
+    const config_ptr owned(raw);
+    config = to_config(*owned);
+    return usb_error::ok;
+  }
+  usb_error claim_interface(std::uint8_t number) override {
+    return from_libusb(libusb_claim_interface(handle_, number));
+  }
+  void release_interface(std::uint8_t number) override {
+    libusb_release_interface(handle_, number);
+  }
+  usb_error bulk_write(std::uint8_t endpoint, const std::uint8_t* data, std::size_t length,
+                       std::size_t& transferred, unsigned timeout_ms) override {
+    return bulk(endpoint, const_cast<std::uint8_t*>(data), length, transferred, timeout_ms);
+  }
+  usb_error bulk_read(std::uint8_t endpoint, std::uint8_t* data, std::size_t length,
+                      std::size_t& transferred, unsigned timeout_ms) override {
+    return bulk(endpoint, data, length, transferred, timeout_ms);
+  }
+  std::string product_name() override {
+    if (product_index_ == 0) {
+      return {};
+    }
+    unsigned char text[128] = {};
+    const int length =
+        libusb_get_string_descriptor_ascii(handle_, product_index_, text, sizeof text - 1);
+    if (length <= 0) {
+      return {};
+    }
+    return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length));
+  }
+
+private:
+  // libusb does not write to the buffer of an OUT transfer; its API just takes one pointer type.
+  usb_error bulk(std::uint8_t endpoint, std::uint8_t* data, std::size_t length,
+                 std::size_t& transferred, unsigned timeout_ms) {
+    transferred = 0;
+    if (length > static_cast<std::size_t>(INT_MAX)) {
+      return usb_error::other;
+    }
+    int moved = 0;
+    const int code = libusb_bulk_transfer(handle_, endpoint, data, static_cast<int>(length),
+                                          &moved, timeout_ms);
+    transferred = moved > 0 ? static_cast<std::size_t>(moved) : 0;
+    return from_libusb(code);
+  }
+
+  context_ptr context_;  // keeps libusb alive while the device is open
+  libusb_device_handle* handle_;
+  std::uint8_t product_index_;
+};
+
+class libusb_usb_device final : public usb_device {
+public:
+  libusb_usb_device(context_ptr context, libusb_device* device,
+                    const libusb_device_descriptor& descriptor)
+      : context_(std::move(context)), device_(libusb_ref_device(device)), descriptor_(descriptor) {}
+  ~libusb_usb_device() override { libusb_unref_device(device_); }
+  libusb_usb_device(const libusb_usb_device&) = delete;
+  libusb_usb_device& operator=(const libusb_usb_device&) = delete;
+
+  std::uint16_t vendor_id() const override { return descriptor_.idVendor; }
+  std::uint16_t product_id() const override { return descriptor_.idProduct; }
+  std::uint8_t num_configurations() const override { return descriptor_.bNumConfigurations; }
+  std::string location() const override {
+    char text[64];
+    std::snprintf(text, sizeof text, "bus %03u device %03u", libusb_get_bus_number(device_),
+                  libusb_get_device_address(device_));
+    return text;
+  }
+  usb_error config_descriptor(std::uint8_t index, usb_config_desc& config) override {
+    libusb_config_descriptor* raw = nullptr;
+    const int code = libusb_get_config_descriptor(device_, index, &raw);
+    if (code != LIBUSB_SUCCESS) {
+      return from_libusb(code);
+    }
+    const config_ptr owned(raw);
+    config = to_config(*owned);
+    return usb_error::ok;
+  }
+  usb_error open(std::unique_ptr<usb_connection>& connection) override {
+    libusb_device_handle* handle = nullptr;
+    const int code = libusb_open(device_, &handle);
+    if (code != LIBUSB_SUCCESS) {
+      return from_libusb(code);
+    }
+    connection = std::make_unique<libusb_connection>(context_, handle, descriptor_.iProduct);
+    return usb_error::ok;
+  }
+
+private:
+  context_ptr context_;
+  libusb_device* device_;
+  libusb_device_descriptor descriptor_;
+};
+
+class libusb_platform final : public usb_platform {
+public:
+  usb_error devices(std::vector<std::unique_ptr<usb_device>>& list) override {
+    if (!context_) {
+      libusb_context* raw = nullptr;
+      const int code = libusb_init(&raw);
+      if (code != LIBUSB_SUCCESS) {
+        return from_libusb(code);
+      }
+      context_ = context_ptr(raw, libusb_exit);
+    }
+    libusb_device** raw_list = nullptr;
+    const ssize_t count = libusb_get_device_list(context_.get(), &raw_list);
+    if (count < 0) {
+      return from_libusb(static_cast<int>(count));
+    }
+    const list_ptr owned(raw_list);
+    for (ssize_t i = 0; i < count; ++i) {
+      libusb_device_descriptor descriptor{};
+      if (libusb_get_device_descriptor(raw_list[i], &descriptor) != LIBUSB_SUCCESS) {
+        continue;
+      }
+      list.push_back(std::make_unique<libusb_usb_device>(context_, raw_list[i], descriptor));
+    }
+    return usb_error::ok;
+  }
+
+private:
+  context_ptr context_;
+};
+
+}  // namespace
+
+std::unique_ptr<usb_platform> make_libusb_platform() { return std::make_unique<libusb_platform>(); }
+
+std::unique_ptr<usb_platform> make_platform() { return make_libusb_platform(); }
+
+}  // namespace vt

@@ -1,0 +1,251 @@
+#include "loader.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace vt {
+
+namespace {
+
+void put_le16(command_block& block, std::size_t at, std::uint32_t value) {
+  block[at] = static_cast<std::uint8_t>(value);
+  block[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void put_le32(command_block& block, std::size_t at, std::uint32_t value) {
+  for (std::size_t i = 0; i < 4; ++i) {
+    block[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
+}
+
+std::uint32_t get_le32(const std::uint8_t* bytes) {
+  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+// Every command block has the same frame; the data length goes into exactly one of three places,
+// chosen by its size.
+command_block make_command(std::uint8_t code, std::uint8_t flags, std::uint8_t parameter_length,
+                           std::uint32_t data_length, std::uint32_t first, std::uint32_t second) {
+  command_block block{};
+  std::memcpy(block.data(), "z48C", 4);
+  block[6] = flags;
+  block[7] = parameter_length;
+  if (data_length < 0x100) {
+    block[8] = static_cast<std::uint8_t>(data_length);
+  } else if (data_length < 0x10000) {
+    put_le16(block, 9, data_length);
+  } else {
+    put_le32(block, 13, data_length);
+  }
+  block[17] = code;
+  block[18] = 0x04;
+  put_le32(block, 19, first);
+  put_le32(block, 23, second);
+  block[62] = 0x01;
+  return block;
+}
+
+// Slicing-by-8 tables: table[0] is the classic byte-at-a-time table.
+struct crc_tables {
+  std::uint32_t table[8][256];
+  constexpr crc_tables() : table{} {
+    for (std::uint32_t i = 0; i < 256; ++i) {
+      std::uint32_t value = i;
+      for (int bit = 0; bit < 8; ++bit) {
+        value = (value & 1) ? (value >> 1) ^ 0xEDB88320u : value >> 1;
+      }
+      table[0][i] = value;
+    }
+    for (std::uint32_t i = 0; i < 256; ++i) {
+      for (int k = 1; k < 8; ++k) {
+        table[k][i] = (table[k - 1][i] >> 8) ^ table[0][table[k - 1][i] & 0xFF];
+      }
+    }
+  }
+};
+
+constexpr crc_tables crc = crc_tables();
+
+int write_all(usb_handle& handle, const std::uint8_t* data, std::size_t length) {
+  std::size_t sent = 0;
+  const usb_error error =
+      handle.connection->bulk_write(handle.out_endpoint, data, length, sent, transfer_timeout_ms);
+  if (error != usb_error::ok) {
+    print_call_failure("USB write", error);
+    return -1;
+  }
+  if (sent != length) {
+    // A bulk write that stops short without an error leaves the sampler waiting for the rest.
+    print_call_failure("USB write", usb_error::other);
+    return -1;
+  }
+  return 0;
+}
+
+// Reads up to `length` bytes; a failed call prints its line. `received` gets the count.
+int read_some(usb_handle& handle, std::uint8_t* data, std::size_t length, std::size_t& received) {
+  const usb_error error =
+      handle.connection->bulk_read(handle.in_endpoint, data, length, received, transfer_timeout_ms);
+  if (error != usb_error::ok) {
+    print_call_failure("USB read", error);
+    return -1;
+  }
+  return 0;
+}
+
+void print_short_read(std::size_t received, std::size_t wanted) {
+  std::fprintf(stderr, "USB read short transfer: %u of %d bytes.\n",
+               static_cast<unsigned>(received), static_cast<int>(wanted));
+}
+
+void print_progress(const char* word, std::uint32_t done, std::uint32_t total) {
+  const auto percent = static_cast<unsigned>(static_cast<std::uint64_t>(done) * 100 / total);
+  std::printf("\r%s %3u%% (%u/%u)", word, percent, done, total);
+  std::fflush(stdout);
+}
+
+int erase_flash(usb_handle& handle, std::uint32_t blocks) {
+  for (std::uint32_t b = 0; b < blocks; ++b) {
+    const command_block command = make_erase_command(b);
+    if (write_all(handle, command.data(), command.size()) != 0 || receive_status(handle) != 0) {
+      std::fprintf(stderr, "\nErase failed at block %u.\n", b);
+      return -1;
+    }
+    print_progress("Erase", b + 1, blocks);
+  }
+  std::fputs("\n", stdout);
+  return 0;
+}
+
+int write_image(usb_handle& handle, const std::uint8_t* image, std::size_t image_length,
+                std::uint32_t chunk_size) {
+  const auto chunks = static_cast<std::uint32_t>((image_length + chunk_size - 1) / chunk_size);
+  for (std::uint32_t g = 0; g < chunks; ++g) {
+    const auto offset = static_cast<std::uint32_t>(static_cast<std::uint64_t>(g) * chunk_size);
+    const auto length =
+        static_cast<std::uint32_t>(std::min<std::size_t>(chunk_size, image_length - offset));
+    const std::uint8_t* data = image + offset;
+    const command_block command = make_write_command(offset, length, chunk_crc(data, length));
+    if (write_all(handle, command.data(), command.size()) != 0 ||
+        write_all(handle, data, length) != 0 || receive_status(handle) != 0) {
+      std::fprintf(stderr, "\nWrite failed at offset 0x%08x.\n", offset);
+      return -1;
+    }
+    print_progress("Write", g + 1, chunks);
+  }
+  std::fputs("\n", stdout);
+  return 0;
+}
+
+}  // namespace
+
+command_block make_geometry_command() {
+  return make_command(CMD_GET_GEOMETRY, 0x80, 0, geometry_reply_size, 0, 0);
+}
+
+command_block make_erase_command(std::uint32_t block) {
+  return make_command(CMD_ERASE_BLOCK, 0x80, 4, 0, block, 0);
+}
+
+command_block make_write_command(std::uint32_t offset, std::uint32_t length, std::uint32_t crc) {
+  return make_command(CMD_WRITE_CHUNK, 0x00, 8, length, offset, crc);
+}
+
+std::uint32_t chunk_crc(const std::uint8_t* data, std::size_t length) {
+  const auto& t = crc.table;
+  std::uint32_t reg = 0;
+  while (length >= 8) {
+    const std::uint32_t low = reg ^ get_le32(data);
+    const std::uint32_t high = get_le32(data + 4);
+    reg = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^ t[4][low >> 24] ^
+          t[3][high & 0xFF] ^ t[2][(high >> 8) & 0xFF] ^ t[1][(high >> 16) & 0xFF] ^
+          t[0][high >> 24];
+    data += 8;
+    length -= 8;
+  }
+  while (length-- > 0) {
+    reg = (reg >> 8) ^ t[0][(reg ^ *data++) & 0xFF];
+  }
+  return reg ^ 0xFFFFFFFFu;
+}
+
+int receive_status(usb_handle& handle) {
+  std::uint8_t status[status_block_size] = {};
+  std::size_t received = 0;
+  if (read_some(handle, status, sizeof status, received) != 0) {
+    return -1;
+  }
+  if (received != sizeof status) {
+    print_short_read(received, sizeof status);
+    return -1;
+  }
+  if (std::memcmp(status, "z48S", 4) != 0) {
+    std::fprintf(stderr, "Unexpected status signature: %02x %02x %02x %02x\n", status[0],
+                 status[1], status[2], status[3]);
+    return -1;
+  }
+  if (status[15] != 0) {
+    std::fprintf(stderr, "Device returned status error 0x%02x.\n", status[15]);
+    return -1;
+  }
+  return 0;
+}
+
+int query_geometry(usb_handle& handle, flash_geometry& geometry) {
+  const command_block command = make_geometry_command();
+  if (write_all(handle, command.data(), command.size()) != 0) {
+    return -1;
+  }
+  std::uint8_t reply[geometry_reply_size] = {};
+  std::size_t received = 0;
+  if (read_some(handle, reply, sizeof reply, received) != 0) {
+    return -1;
+  }
+  if (received != sizeof reply) {
+    print_short_read(received, sizeof reply);
+    return -1;
+  }
+  if (receive_status(handle) != 0) {
+    return -1;
+  }
+  geometry.blocks = get_le32(reply);
+  geometry.block_size = get_le32(reply + 4);
+  std::printf("Flash geometry: %u blocks x %u bytes (%llu bytes).\n", geometry.blocks,
+              geometry.block_size, static_cast<unsigned long long>(geometry.size()));
+  return 0;
+}
+
+int run_update(usb_handle& handle, const std::uint8_t* image, std::size_t image_length,
+               std::uint32_t blocks, std::uint32_t block_size, std::uint32_t chunk_size) {
+  if (blocks < 1 || blocks > max_flash_blocks || block_size == 0) {
+    std::fprintf(stderr, "Refusing suspicious flash geometry: blocks=%u block_size=%u.\n", blocks,
+                 block_size);
+    return -1;
+  }
+  const auto flash_size = static_cast<unsigned long long>(blocks) * block_size;
+  if (image_length > flash_size) {
+    std::fprintf(stderr, "Firmware is larger than device flash (%zu > %llu).\n", image_length,
+                 flash_size);
+    return -1;
+  }
+  // A chunk size of 0 cannot come from the command line; refuse it rather than divide by it.
+  if (chunk_size == 0) {
+    std::fputs("Write chunk size must not be 0.\n", stderr);
+    return -1;
+  }
+  std::printf("Firmware: %zu bytes. Flash: %u blocks x %u bytes (%llu bytes).\n", image_length,
+              blocks, block_size, flash_size);
+  std::puts("Erasing flash...");
+  if (erase_flash(handle, blocks) != 0) {
+    return -1;
+  }
+  std::puts("Writing firmware...");
+  if (write_image(handle, image, image_length, chunk_size) != 0) {
+    return -1;
+  }
+  std::puts("OS upload complete. Restart the MPC4000 after the device reports completion.");
+  return 0;
+}
+
+}  // namespace vt

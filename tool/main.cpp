@@ -1,0 +1,73 @@
+// vtflash: installs the operating system of an MPC4000 sampler in its "OS Loader" mode over USB.
+//
+// Exit status 0 for success, 1 for a failure after the command line was accepted, 2 for a
+// command-line error.
+#include <cstdio>
+
+#include "device.h"
+#include "loader.h"
+#include "options.h"
+#include "os_image.h"
+#include "usb.h"
+
+namespace {
+
+int run_list(vt::usb_platform& platform) {
+  std::puts("IOKit USB devices:");
+  unsigned count = 0;
+  const int first = vt::list_iokit_class_devices(platform, "IOUSBHostDevice", count);
+  if (first != 0 || count == 0) {
+    vt::list_iokit_class_devices(platform, "IOUSBDevice", count);
+  }
+  if (count == 0) {
+    std::puts("  <none>");
+  }
+  return first == 0 ? 0 : 1;
+}
+
+int run_device(vt::usb_platform& platform, const vt::tool_options& options,
+               const vt::os_image* image) {
+  vt::usb_handle handle;  // closed on every path when it goes out of scope
+  if (vt::open_device(platform, options.vendor_id, options.product_id, handle) != 0) {
+    return 1;
+  }
+  vt::flash_geometry geometry;
+  if (vt::query_geometry(handle, geometry) != 0) {
+    return 1;
+  }
+  if (image == nullptr || !image->loaded) {
+    return 0;
+  }
+  return vt::run_update(handle, image->bytes.get(), image->length, geometry.blocks,
+                        geometry.block_size, options.chunk_size) == 0
+             ? 0
+             : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Unbuffered, so a reader sees every progress record the moment it is printed.
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  std::setvbuf(stderr, nullptr, _IONBF, 0);
+
+  vt::tool_options options;
+  vt::run_mode mode = vt::MODE_INFO;
+  if (const int status = vt::parse_options(argc, argv, options, mode); status >= 0) {
+    return status;
+  }
+
+  vt::os_image image;
+  if (mode == vt::MODE_INSTALL && vt::load_os_image(options.firmware_path, image) != 0) {
+    return 1;
+  }
+
+  const std::unique_ptr<vt::usb_platform> platform = vt::make_platform();
+  if (!platform) {
+    return 1;
+  }
+  if (mode == vt::MODE_LIST) {
+    return run_list(*platform);
+  }
+  return run_device(*platform, options, mode == vt::MODE_INSTALL ? &image : nullptr);
+}

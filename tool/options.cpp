@@ -1,0 +1,105 @@
+#include "options.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace vt {
+
+void usage(const char* program) {
+  std::fprintf(stderr,
+               "Usage:\n"
+               "  %s --info\n"
+               "  %s --firmware mpcv171.bin --yes\n"
+               "\n"
+               "Options:\n"
+               "  --info              Read flash geometry only. Safe/read-only.\n"
+               "  --list              List USB devices visible to IOKit.\n"
+               "  --firmware PATH     MPC4000 OS .bin file to upload.\n"
+               "  --yes               Required for erase/write.\n"
+               "  --vid HEX           USB vendor ID, default 0x%04x.\n"
+               "  --pid HEX           USB product ID, default 0x%04x.\n"
+               "  --chunk BYTES       Write chunk size, default %u.\n",
+               program, program, default_vendor_id, default_product_id, default_chunk_size);
+}
+
+bool parse_number(const char* text, unsigned long min, unsigned long max, unsigned& value) {
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long parsed = std::strtoul(text, &end, 0);
+  if (errno != 0 || end == text || *end != '\0' || parsed < min || parsed > max) {
+    return false;
+  }
+  value = static_cast<unsigned>(parsed);
+  return true;
+}
+
+namespace {
+
+// Prints an option's message and the usage; the status a command-line error ends with.
+int command_line_error(const char* program, const char* message) {
+  std::fputs(message, stderr);
+  usage(program);
+  return 2;
+}
+
+}  // namespace
+
+int parse_options(int argc, char** argv, tool_options& options, run_mode& mode) {
+  const char* program = argc > 0 && argv[0] != nullptr ? argv[0] : "vtflash";
+
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (std::strcmp(arg, "--info") == 0) {
+      continue;
+    }
+    if (std::strcmp(arg, "--list") == 0) {
+      options.list = true;
+    } else if (std::strcmp(arg, "--yes") == 0) {
+      options.yes = true;
+    } else if (std::strcmp(arg, "--firmware") == 0) {
+      if (!has_value) {
+        return command_line_error(program, "--firmware requires a path.\n");
+      }
+      options.firmware = true;
+      options.firmware_path = argv[++i];
+    } else if (std::strcmp(arg, "--vid") == 0) {
+      if (!has_value || !parse_number(argv[++i], 0, 0xFFFF, options.vendor_id)) {
+        return command_line_error(program, "--vid requires a 16-bit hex or decimal value.\n");
+      }
+    } else if (std::strcmp(arg, "--pid") == 0) {
+      if (!has_value || !parse_number(argv[++i], 0, 0xFFFF, options.product_id)) {
+        return command_line_error(program, "--pid requires a 16-bit hex or decimal value.\n");
+      }
+    } else if (std::strcmp(arg, "--chunk") == 0) {
+      if (!has_value || !parse_number(argv[++i], 1, max_chunk_size, options.chunk_size)) {
+        return command_line_error(program,
+                                  "--chunk requires a positive byte count up to 1048576.\n");
+      }
+    } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+      usage(program);
+      return 0;
+    } else {
+      std::fprintf(stderr, "Unknown option: %s\n", arg);
+      usage(program);
+      return 2;
+    }
+  }
+
+  // Checked before the list flag, so "--list" cannot slip a firmware path past the --yes guard.
+  if (options.firmware && !options.yes) {
+    return command_line_error(program, "Refusing to erase/write flash without --yes.\n");
+  }
+  if (options.list) {
+    mode = MODE_LIST;
+  } else if (options.firmware) {
+    mode = MODE_INSTALL;
+  } else {
+    mode = MODE_INFO;
+  }
+  return -1;
+}
+
+}  // namespace vt

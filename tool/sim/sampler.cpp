@@ -1,0 +1,323 @@
+#include "sampler.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "../loader.h"
+
+namespace vt::sim {
+
+namespace {
+
+std::uint32_t le32(const std::uint8_t* bytes) {
+  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+std::uint16_t le16(const std::uint8_t* bytes) {
+  return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
+}
+
+bool all_zero(const std::uint8_t* bytes, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    if (bytes[i] != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The data length must stand in exactly the one place its size calls for.
+bool length_well_placed(const std::uint8_t* block, std::uint32_t& length) {
+  const std::uint8_t one = block[8];
+  const std::uint16_t two = le16(block + 9);
+  const std::uint32_t four = le32(block + 13);
+  if (two == 0 && four == 0) {
+    length = one;
+    return true;
+  }
+  if (one == 0 && four == 0) {
+    length = two;
+    return two >= 0x100;
+  }
+  if (one == 0 && two == 0) {
+    length = four;
+    return four >= 0x10000;
+  }
+  return false;
+}
+
+void sleep_ns(std::uint64_t nanoseconds) {
+  if (nanoseconds > 0) {
+    std::this_thread::sleep_for(std::chrono::nanoseconds(nanoseconds));
+  }
+}
+
+// What an untouched block held before: an older OS, never the erased pattern.
+std::uint8_t old_byte(std::uint64_t address) {
+  return static_cast<std::uint8_t>(0x5A ^ (address & 0x3F));
+}
+
+}  // namespace
+
+sampler::sampler(sampler_config config)
+    : config_(std::move(config)),
+      block_states_(config_.blocks, block_state::old),
+      block_data_(config_.blocks) {}
+
+std::uint64_t sampler::flash_size() const {
+  return static_cast<std::uint64_t>(config_.blocks) * config_.block_size;
+}
+
+const fault* sampler::fault_at(phase where, std::uint32_t index, transfer on) const {
+  for (const fault& f : config_.faults) {
+    if (f.what == fault::kind::transfer_error && f.where == where && f.index == index &&
+        f.on == on) {
+      return &f;
+    }
+  }
+  return nullptr;
+}
+
+const fault* sampler::fault_of(fault::kind what) const {
+  for (const fault& f : config_.faults) {
+    if (f.what == what && f.where == phase_ && f.index == exchange_) {
+      return &f;
+    }
+  }
+  return nullptr;
+}
+
+std::uint8_t sampler::check_command(const std::uint8_t* block, std::size_t length) const {
+  if (length != command_block_size || std::memcmp(block, "z48C", 4) != 0 ||
+      !all_zero(block + 4, 2) || !all_zero(block + 11, 2) || block[18] != 0x04 ||
+      !all_zero(block + 27, 35) || block[62] != 0x01) {
+    return status_malformed_command;
+  }
+  std::uint32_t data_length = 0;
+  if (!length_well_placed(block, data_length)) {
+    return status_malformed_command;
+  }
+  const std::uint8_t flags = block[6];
+  const std::uint8_t parameters = block[7];
+  const std::uint32_t first = le32(block + 19);
+  const std::uint32_t second = le32(block + 23);
+  switch (block[17]) {
+    case CMD_GET_GEOMETRY:
+      if (flags != 0x80 || parameters != 0 || data_length != geometry_reply_size || first != 0 ||
+          second != 0) {
+        return status_malformed_command;
+      }
+      return status_ok;
+    case CMD_ERASE_BLOCK:
+      if (flags != 0x80 || parameters != 4 || data_length != 0 || second != 0) {
+        return status_malformed_command;
+      }
+      return first < config_.blocks ? status_ok : status_block_out_of_range;
+    case CMD_WRITE_CHUNK:
+      if (flags != 0x00 || parameters != 8 || data_length == 0) {
+        return status_malformed_command;
+      }
+      return static_cast<std::uint64_t>(first) + data_length <= flash_size()
+                 ? status_ok
+                 : status_write_out_of_range;
+    default:
+      return status_unknown_command;
+  }
+}
+
+void sampler::accept_command(const std::uint8_t* block) {
+  const std::uint32_t first = le32(block + 19);
+  switch (block[17]) {
+    case CMD_GET_GEOMETRY:
+      state_ = expecting::geometry_reply;
+      break;
+    case CMD_ERASE_BLOCK:
+      sleep_ns(static_cast<std::uint64_t>(config_.erase_ms) * 1000000);
+      block_states_[first] = block_state::erased;
+      block_data_[first].reset();
+      erase_log_.push_back(first);
+      state_ = expecting::status;
+      break;
+    case CMD_WRITE_CHUNK:
+      length_well_placed(block, chunk_length_);
+      chunk_offset_ = first;
+      chunk_crc_ = le32(block + 23);
+      state_ = expecting::chunk_data;
+      break;
+    default:
+      break;
+  }
+}
+
+std::uint8_t sampler::write_chunk(const std::uint8_t* data, std::size_t length) {
+  if (length != chunk_length_) {
+    return status_length_mismatch;
+  }
+  if (chunk_crc(data, length) != chunk_crc_) {
+    return status_checksum_mismatch;
+  }
+  // Walk the chunk block by block: first check that every byte it covers is erased, then program.
+  const std::uint64_t start = chunk_offset_;
+  for (std::uint64_t a = start; a < start + length;) {
+    const auto b = static_cast<std::size_t>(a / config_.block_size);
+    const std::uint64_t within = a % config_.block_size;
+    const std::uint64_t n = std::min<std::uint64_t>(config_.block_size - within, start + length - a);
+    if (block_states_[b] == block_state::old) {
+      return status_not_erased;
+    }
+    if (block_states_[b] == block_state::programmed) {
+      const std::uint8_t* bytes = block_data_[b].get() + within;
+      for (std::uint64_t i = 0; i < n; ++i) {
+        if (bytes[i] != 0xFF) {
+          return status_not_erased;
+        }
+      }
+    }
+    a += n;
+  }
+  sleep_ns(static_cast<std::uint64_t>(config_.byte_ns) * length);
+  for (std::uint64_t a = start; a < start + length;) {
+    const auto b = static_cast<std::size_t>(a / config_.block_size);
+    const std::uint64_t within = a % config_.block_size;
+    const std::uint64_t n = std::min<std::uint64_t>(config_.block_size - within, start + length - a);
+    if (block_states_[b] == block_state::erased) {
+      block_data_[b] = std::make_unique<std::uint8_t[]>(config_.block_size);
+      std::memset(block_data_[b].get(), 0xFF, config_.block_size);
+      block_states_[b] = block_state::programmed;
+    }
+    std::memcpy(block_data_[b].get() + within, data + (a - start), n);
+    a += n;
+  }
+  write_log_.emplace_back(chunk_offset_, static_cast<std::uint32_t>(length));
+  return status_ok;
+}
+
+usb_error sampler::receive(const std::uint8_t* data, std::size_t length, std::size_t& accepted) {
+  accepted = 0;
+  if (gone_) {
+    return usb_error::no_device;
+  }
+  if (state_ == expecting::command) {
+    // The exchange this command opens, for the faults.
+    const std::uint8_t code = length == command_block_size ? data[17] : 0;
+    phase where = phase::geometry;
+    if (code == CMD_ERASE_BLOCK) {
+      where = phase::erase;
+    } else if (code == CMD_WRITE_CHUNK) {
+      where = phase::write;
+    }
+    const std::uint32_t index = counts_[static_cast<int>(where)];
+    if (const fault* f = fault_at(where, index, transfer::command)) {
+      gone_ = f->error == usb_error::no_device;
+      return f->error;
+    }
+    phase_ = where;
+    exchange_ = index;
+    ++counts_[static_cast<int>(where)];
+    accepted = length;
+    pending_status_ = check_command(data, length);
+    if (pending_status_ != status_ok) {
+      state_ = expecting::status;
+      return usb_error::ok;
+    }
+    accept_command(data);
+    return usb_error::ok;
+  }
+  if (state_ == expecting::chunk_data) {
+    if (const fault* f = fault_at(phase_, exchange_, transfer::data)) {
+      gone_ = f->error == usb_error::no_device;
+      return f->error;
+    }
+    accepted = length;
+    pending_status_ = write_chunk(data, length);
+    state_ = expecting::status;
+    return usb_error::ok;
+  }
+  // The loader is waiting to send: it does not take more data and the host's write times out.
+  return usb_error::timeout;
+}
+
+usb_error sampler::send(std::uint8_t* data, std::size_t length, std::size_t& produced) {
+  produced = 0;
+  if (gone_) {
+    return usb_error::no_device;
+  }
+  if (state_ == expecting::geometry_reply) {
+    if (const fault* f = fault_at(phase_, exchange_, transfer::reply)) {
+      gone_ = f->error == usb_error::no_device;
+      return f->error;
+    }
+    std::uint8_t reply[geometry_reply_size] = {};
+    for (int i = 0; i < 4; ++i) {
+      reply[i] = static_cast<std::uint8_t>(config_.blocks >> (8 * i));
+      reply[4 + i] = static_cast<std::uint8_t>(config_.block_size >> (8 * i));
+    }
+    std::size_t size = sizeof reply;
+    if (const fault* f = fault_of(fault::kind::short_geometry)) {
+      size = std::min(f->length, size);
+    }
+    if (length < size) {
+      return usb_error::overflow;
+    }
+    std::memcpy(data, reply, size);
+    produced = size;
+    pending_status_ = status_ok;
+    state_ = expecting::status;
+    return usb_error::ok;
+  }
+  if (state_ == expecting::status) {
+    if (const fault* f = fault_at(phase_, exchange_, transfer::status)) {
+      gone_ = f->error == usb_error::no_device;
+      return f->error;
+    }
+    std::uint8_t status[status_block_size] = {};
+    std::memcpy(status, "z48S", 4);
+    status[15] = pending_status_;
+    if (const fault* f = fault_of(fault::kind::status_code)) {
+      status[15] = f->code;
+    }
+    if (const fault* f = fault_of(fault::kind::bad_signature)) {
+      std::memcpy(status, f->signature.data(), 4);
+    }
+    std::size_t size = sizeof status;
+    if (const fault* f = fault_of(fault::kind::short_status)) {
+      size = std::min(f->length, size);
+    }
+    if (length < size) {
+      return usb_error::overflow;
+    }
+    std::memcpy(data, status, size);
+    produced = size;
+    last_status_ = status[15];
+    state_ = expecting::command;
+    return usb_error::ok;
+  }
+  // Nothing to send: the host's read waits until its time-out.
+  return usb_error::timeout;
+}
+
+std::uint8_t sampler::read_flash(std::uint64_t address) const {
+  const auto b = static_cast<std::size_t>(address / config_.block_size);
+  switch (block_states_[b]) {
+    case block_state::old:
+      return old_byte(address);
+    case block_state::erased:
+      return 0xFF;
+    case block_state::programmed:
+      break;
+  }
+  return block_data_[b][address % config_.block_size];
+}
+
+std::vector<std::uint8_t> sampler::flash_contents() const {
+  std::vector<std::uint8_t> contents(static_cast<std::size_t>(flash_size()));
+  for (std::uint64_t a = 0; a < contents.size(); ++a) {
+    contents[a] = read_flash(a);
+  }
+  return contents;
+}
+
+}  // namespace vt::sim

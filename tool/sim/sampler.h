@@ -1,0 +1,124 @@
+// The simulated sampler in its "OS Loader" mode: the loader's side of the protocol, checked as
+// strictly as a real loader would check it, with a flash memory whose contents can be read back.
+//
+// It is independent of any USB platform: a transport hands it the bytes of each bulk transfer.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "../usb.h"
+
+namespace vt::sim {
+
+// Error codes the simulated loader answers with in its status block.
+enum status_code : std::uint8_t {
+  status_ok = 0x00,
+  status_malformed_command = 0x01,  // signature, zeros, flags, lengths or fixed bytes wrong
+  status_unknown_command = 0x02,
+  status_block_out_of_range = 0x03,
+  status_write_out_of_range = 0x04,
+  status_length_mismatch = 0x05,    // chunk data of another length than announced
+  status_checksum_mismatch = 0x06,
+  status_not_erased = 0x07,         // a write into flash that was not erased first
+};
+
+enum class phase { geometry, erase, write };
+enum class transfer { command, data, reply, status };
+
+// One fault injected at one exchange of one phase (0-based; the geometry phase has exchange 0).
+struct fault {
+  enum class kind { status_code, short_status, bad_signature, short_geometry, transfer_error };
+  kind what = kind::status_code;
+  vt::sim::phase where = phase::geometry;
+  std::uint32_t index = 0;
+  vt::sim::transfer on = transfer::status;  // for transfer errors
+  usb_error error = usb_error::timeout;     // for transfer errors
+  std::uint8_t code = 0;                    // for status_code
+  std::size_t length = 0;                   // for short_status and short_geometry
+  std::array<std::uint8_t, 4> signature{};  // for bad_signature
+};
+
+struct sampler_config {
+  std::uint32_t blocks = 64;
+  std::uint32_t block_size = 65536;
+  unsigned erase_ms = 0;      // time one block erase takes
+  unsigned byte_ns = 0;       // time per written byte
+  std::vector<fault> faults;
+};
+
+class sampler {
+public:
+  explicit sampler(sampler_config config);
+
+  // A bulk OUT transfer from the host.
+  usb_error receive(const std::uint8_t* data, std::size_t length, std::size_t& accepted);
+  // A bulk IN transfer asked for by the host, of at most `length` bytes.
+  usb_error send(std::uint8_t* data, std::size_t length, std::size_t& produced);
+
+  // Unplugged: every transfer from now on fails as "no device".
+  bool gone() const { return gone_; }
+
+  // The flash as it is now: erased bytes read 0xFF, untouched blocks keep the old contents.
+  std::vector<std::uint8_t> flash_contents() const;
+  std::uint64_t flash_size() const;
+  // Blocks in the order they were erased, and (offset, length) of every accepted chunk.
+  const std::vector<std::uint32_t>& erased_blocks() const { return erase_log_; }
+  const std::vector<std::pair<std::uint32_t, std::uint32_t>>& written_chunks() const {
+    return write_log_;
+  }
+  // The status code of the last status block sent (0 when all went well).
+  std::uint8_t last_status() const { return last_status_; }
+
+private:
+  enum class expecting { command, chunk_data, geometry_reply, status };
+
+  std::uint8_t check_command(const std::uint8_t* block, std::size_t length) const;
+  void accept_command(const std::uint8_t* block);
+  std::uint8_t write_chunk(const std::uint8_t* data, std::size_t length);
+  const fault* fault_at(phase where, std::uint32_t index, transfer on) const;
+  const fault* fault_of(fault::kind what) const;
+  std::uint8_t read_flash(std::uint64_t address) const;
+
+  sampler_config config_;
+  expecting state_ = expecting::command;
+  bool gone_ = false;
+  // The exchange in progress.
+  phase phase_ = phase::geometry;
+  std::uint32_t exchange_ = 0;
+  std::uint32_t counts_[3] = {0, 0, 0};
+  std::uint8_t pending_status_ = status_ok;
+  std::uint32_t chunk_offset_ = 0;
+  std::uint32_t chunk_length_ = 0;
+  std::uint32_t chunk_crc_ = 0;
+  std::uint8_t last_status_ = status_ok;
+
+  // Per block: never touched (old contents), erased (all 0xFF, no storage), or programmed.
+  enum class block_state : std::uint8_t { old, erased, programmed };
+  std::vector<block_state> block_states_;
+  std::vector<std::unique_ptr<std::uint8_t[]>> block_data_;
+  std::vector<std::uint32_t> erase_log_;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> write_log_;
+};
+
+// Parses a scenario ("blocks=16,block_size=4096,fault=status:0x05@erase3,..."); false with a
+// reason on anything it does not understand.
+struct scenario {
+  sampler_config sampler;
+  enum class bus_layout { standard, none, no_endpoints, one_direction, two_in, unusable };
+  bus_layout bus = bus_layout::standard;
+  bool config_inactive = false;
+  bool busy_interface = false;
+  bool busy_config = false;
+  bool access_denied = false;
+  std::string dump_path;
+};
+
+bool parse_scenario(const std::string& text, scenario& result, std::string& error);
+
+}  // namespace vt::sim

@@ -1,0 +1,229 @@
+#include "sim_platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace vt::sim {
+
+namespace {
+
+constexpr std::uint8_t bulk = 0x02;
+constexpr std::uint8_t interrupt = 0x03;
+
+usb_interface_desc interface_of(std::uint8_t number, std::vector<usb_endpoint> endpoints) {
+  usb_interface_desc desc;
+  desc.number = number;
+  desc.endpoints = std::move(endpoints);
+  return desc;
+}
+
+// The sampler's configuration 1, as the scenario lays out its interfaces.
+usb_config_desc sampler_config_desc(scenario::bus_layout layout) {
+  const usb_interface_desc loader = interface_of(
+      layout == scenario::bus_layout::standard ? 0 : 1, {{0x81, bulk}, {0x02, bulk}});
+  usb_config_desc config;
+  config.value = 1;
+  switch (layout) {
+    case scenario::bus_layout::standard:
+    case scenario::bus_layout::none:
+      config.interfaces = {loader};
+      break;
+    case scenario::bus_layout::no_endpoints:
+      config.interfaces = {interface_of(0, {}), loader};
+      break;
+    case scenario::bus_layout::one_direction:
+      config.interfaces = {interface_of(0, {{0x01, bulk}, {0x03, bulk}}), loader};
+      break;
+    case scenario::bus_layout::two_in:
+      // An interrupt pipe first, then two bulk IN pipes: the first bulk IN (pipe 2) is the one.
+      config.interfaces = {
+          interface_of(0, {{0x84, interrupt}, {0x81, bulk}, {0x83, bulk}, {0x02, bulk}})};
+      break;
+    case scenario::bus_layout::unusable:
+      config.interfaces = {interface_of(0, {}), interface_of(1, {{0x82, interrupt}})};
+      break;
+  }
+  return config;
+}
+
+struct bus_state {
+  scenario setup;
+  std::shared_ptr<sampler> model;
+  std::shared_ptr<std::vector<int>> configurations_set;
+  std::shared_ptr<int> active_configuration;
+};
+
+class sim_connection final : public usb_connection {
+public:
+  sim_connection(std::shared_ptr<const bus_state> bus, usb_config_desc config, std::string name,
+                 bool is_sampler)
+      : bus_(std::move(bus)), config_(std::move(config)), name_(std::move(name)),
+        is_sampler_(is_sampler) {}
+
+  usb_error get_configuration(int& value) override {
+    value = is_sampler_ ? *bus_->active_configuration : config_.value;
+    return usb_error::ok;
+  }
+  usb_error set_configuration(int value) override {
+    if (!is_sampler_) {
+      return usb_error::ok;
+    }
+    if (bus_->setup.busy_config) {
+      return usb_error::busy;
+    }
+    if (value != config_.value) {
+      return usb_error::other;
+    }
+    *bus_->active_configuration = value;
+    bus_->configurations_set->push_back(value);
+    return usb_error::ok;
+  }
+  usb_error active_config_descriptor(usb_config_desc& config) override {
+    int active = 0;
+    get_configuration(active);
+    if (active != config_.value) {
+      return usb_error::other;  // not configured
+    }
+    config = config_;
+    return usb_error::ok;
+  }
+  usb_error claim_interface(std::uint8_t number) override {
+    if (is_sampler_ && bus_->model->gone()) {
+      return usb_error::no_device;
+    }
+    if (is_sampler_ && bus_->setup.busy_interface) {
+      return usb_error::busy;
+    }
+    int active = 0;
+    get_configuration(active);
+    for (const usb_interface_desc& interface : config_.interfaces) {
+      if (interface.number == number && active == config_.value) {
+        claimed_ = true;
+        return usb_error::ok;
+      }
+    }
+    return usb_error::other;
+  }
+  void release_interface(std::uint8_t) override { claimed_ = false; }
+  usb_error bulk_write(std::uint8_t endpoint, const std::uint8_t* data, std::size_t length,
+                       std::size_t& transferred, unsigned) override {
+    transferred = 0;
+    if (!is_sampler_ || !claimed_ || endpoint != 0x02) {
+      return usb_error::other;
+    }
+    return bus_->model->receive(data, length, transferred);
+  }
+  usb_error bulk_read(std::uint8_t endpoint, std::uint8_t* data, std::size_t length,
+                      std::size_t& transferred, unsigned) override {
+    transferred = 0;
+    if (!is_sampler_ || !claimed_ || endpoint != 0x81) {
+      return usb_error::other;
+    }
+    return bus_->model->send(data, length, transferred);
+  }
+  std::string product_name() override { return name_; }
+
+private:
+  std::shared_ptr<const bus_state> bus_;
+  usb_config_desc config_;
+  std::string name_;
+  bool is_sampler_;
+  bool claimed_ = false;
+};
+
+class sim_device final : public usb_device {
+public:
+  sim_device(std::shared_ptr<const bus_state> bus, std::uint16_t vendor, std::uint16_t product,
+             std::string name, unsigned address, usb_config_desc config, bool is_sampler)
+      : bus_(std::move(bus)), vendor_(vendor), product_(product), name_(std::move(name)),
+        address_(address), config_(std::move(config)), is_sampler_(is_sampler) {}
+
+  std::uint16_t vendor_id() const override { return vendor_; }
+  std::uint16_t product_id() const override { return product_; }
+  std::uint8_t num_configurations() const override { return 1; }
+  std::string location() const override {
+    char text[64];
+    std::snprintf(text, sizeof text, "bus 001 device %03u", address_);
+    return text;
+  }
+  usb_error config_descriptor(std::uint8_t index, usb_config_desc& config) override {
+    if (index != 0) {
+      return usb_error::other;
+    }
+    config = config_;
+    return usb_error::ok;
+  }
+  usb_error open(std::unique_ptr<usb_connection>& connection) override {
+    if (is_sampler_ && bus_->setup.access_denied) {
+      return usb_error::access;
+    }
+    connection = std::make_unique<sim_connection>(bus_, config_, name_, is_sampler_);
+    return usb_error::ok;
+  }
+
+private:
+  std::shared_ptr<const bus_state> bus_;
+  std::uint16_t vendor_;
+  std::uint16_t product_;
+  std::string name_;
+  unsigned address_;
+  usb_config_desc config_;
+  bool is_sampler_;
+};
+
+}  // namespace
+
+sim_platform::sim_platform(scenario setup)
+    : setup_(std::move(setup)),
+      sampler_(std::make_shared<sampler>(setup_.sampler)),
+      configurations_set_(std::make_shared<std::vector<int>>()),
+      active_configuration_(std::make_shared<int>(setup_.config_inactive ? 0 : 1)) {}
+
+sim_platform::~sim_platform() {
+  if (setup_.dump_path.empty()) {
+    return;
+  }
+  std::FILE* file = std::fopen(setup_.dump_path.c_str(), "wb");
+  if (file == nullptr) {
+    std::fprintf(stderr, "VTFLASH_SIM: could not write %s.\n", setup_.dump_path.c_str());
+    return;
+  }
+  const std::vector<std::uint8_t> contents = sampler_->flash_contents();
+  std::fwrite(contents.data(), 1, contents.size(), file);
+  std::fclose(file);
+}
+
+usb_error sim_platform::devices(std::vector<std::unique_ptr<usb_device>>& list) {
+  auto bus = std::make_shared<bus_state>(
+      bus_state{setup_, sampler_, configurations_set_, active_configuration_});
+  const usb_config_desc plain{1, {interface_of(0, {{0x81, interrupt}})}};
+  list.push_back(std::make_unique<sim_device>(bus, 0x1d6b, 0x0002, "xHCI Host Controller", 1,
+                                              plain, false));
+  // A device whose descriptor reads all zeros, and one without a product name.
+  list.push_back(std::make_unique<sim_device>(bus, 0x0000, 0x0000, "", 2, plain, false));
+  list.push_back(std::make_unique<sim_device>(bus, 0x0bda, 0x8153, "", 3, plain, false));
+  if (setup_.bus != scenario::bus_layout::none) {
+    list.push_back(std::make_unique<sim_device>(bus, 0x09e8, 0x0061, "MPC4000", 4,
+                                                sampler_config_desc(setup_.bus), true));
+  }
+  list.push_back(std::make_unique<sim_device>(bus, 0x046d, 0xc52b, "USB Receiver", 5, plain,
+                                              false));
+  return usb_error::ok;
+}
+
+}  // namespace vt::sim
+
+namespace vt {
+
+std::unique_ptr<usb_platform> make_platform() {
+  const char* text = std::getenv("VTFLASH_SIM");
+  sim::scenario setup;
+  std::string error;
+  if (text != nullptr && !sim::parse_scenario(text, setup, error)) {
+    std::fprintf(stderr, "VTFLASH_SIM: %s.\n", error.c_str());
+    return nullptr;
+  }
+  return std::make_unique<sim::sim_platform>(std::move(setup));
+}
+
+}  // namespace vt

@@ -1,0 +1,40 @@
+#include "usb.h"
+
+#include <cstdio>
+
+namespace vt {
+
+// The IOReturn codes of the same meaning, so a log reads the same on every platform.
+std::uint32_t ioreturn_code(usb_error error) {
+  switch (error) {
+    case usb_error::ok:
+      return 0x00000000;  // kIOReturnSuccess
+    case usb_error::timeout:
+      return 0xe00002d6;  // kIOReturnTimeout
+    case usb_error::no_device:
+      return 0xe00002c0;  // kIOReturnNoDevice
+    case usb_error::access:
+      return 0xe00002c1;  // kIOReturnNotPrivileged
+    case usb_error::busy:
+      return 0xe00002c5;  // kIOReturnExclusiveAccess
+    case usb_error::stall:
+      return 0xe000404f;  // kIOUSBPipeStalled
+    case usb_error::overflow:
+      return 0xe00002e8;  // kIOReturnOverrun
+    case usb_error::no_memory:
+      return 0xe00002bd;  // kIOReturnNoMemory
+    case usb_error::other:
+      break;
+  }
+  return 0xe00002bc;  // kIOReturnError
+}
+
+void print_call_failure(const char* call, std::uint32_t code) {
+  std::fprintf(stderr, "%s failed: IOReturn 0x%08x.\n", call, code);
+}
+
+void print_call_failure(const char* call, usb_error error) {
+  print_call_failure(call, ioreturn_code(error));
+}
+
+}  // namespace vt

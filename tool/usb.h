@@ -1,0 +1,113 @@
+// The USB operations the flash tool needs, as a small platform interface, and the opened sampler.
+//
+// The logic of finding the sampler, choosing its pipes and running the loader protocol is written
+// once above this interface. libusb_platform.cpp implements it on libusb-1.0 for real devices;
+// sim/ implements it with the simulated sampler.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vt {
+
+// Outcome of a platform call. Printed to the user as the IOReturn code of the same meaning, so a
+// log reads the same on every platform.
+enum class usb_error {
+  ok,
+  timeout,
+  no_device,
+  access,
+  busy,
+  stall,
+  overflow,
+  no_memory,
+  other,
+};
+
+// The IOReturn code printed for an error: 0 for ok, 0xe00002d6 for a time-out, and so on.
+std::uint32_t ioreturn_code(usb_error error);
+
+// "%s failed: IOReturn 0x%08x.\n" on standard error: the one line for a failed platform call.
+void print_call_failure(const char* call, usb_error error);
+void print_call_failure(const char* call, std::uint32_t code);
+
+// Endpoint descriptor fields the tool looks at.
+struct usb_endpoint {
+  std::uint8_t address = 0;     // bit 7 set: IN (device to host)
+  std::uint8_t attributes = 0;  // bits 0-1: transfer type, 2 = bulk
+};
+
+struct usb_interface_desc {
+  std::uint8_t number = 0;
+  std::vector<usb_endpoint> endpoints;  // in descriptor order; pipe n is endpoints[n - 1]
+};
+
+struct usb_config_desc {
+  std::uint8_t value = 0;  // bConfigurationValue
+  std::vector<usb_interface_desc> interfaces;
+};
+
+// An opened device. Closing happens when the object is destroyed.
+class usb_connection {
+public:
+  virtual ~usb_connection() = default;
+  // Active configuration value; 0 when the device is not configured.
+  virtual usb_error get_configuration(int& value) = 0;
+  virtual usb_error set_configuration(int value) = 0;
+  virtual usb_error active_config_descriptor(usb_config_desc& config) = 0;
+  virtual usb_error claim_interface(std::uint8_t number) = 0;
+  virtual void release_interface(std::uint8_t number) = 0;
+  // One bulk transfer of exactly `length` bytes asked for; `transferred` gets what moved.
+  virtual usb_error bulk_write(std::uint8_t endpoint, const std::uint8_t* data, std::size_t length,
+                               std::size_t& transferred, unsigned timeout_ms) = 0;
+  virtual usb_error bulk_read(std::uint8_t endpoint, std::uint8_t* data, std::size_t length,
+                              std::size_t& transferred, unsigned timeout_ms) = 0;
+  // Product string descriptor, empty when there is none or it cannot be read.
+  virtual std::string product_name() = 0;
+};
+
+// A device on the bus, not yet opened.
+class usb_device {
+public:
+  virtual ~usb_device() = default;
+  virtual std::uint16_t vendor_id() const = 0;
+  virtual std::uint16_t product_id() const = 0;
+  virtual std::uint8_t num_configurations() const = 0;
+  // Where the device sits on the bus ("bus 001 device 004"): shown when it has no product name.
+  virtual std::string location() const = 0;
+  virtual usb_error config_descriptor(std::uint8_t index, usb_config_desc& config) = 0;
+  virtual usb_error open(std::unique_ptr<usb_connection>& connection) = 0;
+};
+
+class usb_platform {
+public:
+  virtual ~usb_platform() = default;
+  // Every device on the bus, in the platform's order.
+  virtual usb_error devices(std::vector<std::unique_ptr<usb_device>>& list) = 0;
+};
+
+// The platform this program was linked with: libusb for vtflash, the simulated sampler for
+// vtflash-sim. Null after printing one line to standard error when it cannot be set up.
+std::unique_ptr<usb_platform> make_platform();
+
+// The opened sampler: one claimed interface and its two bulk pipes. Whatever it holds is released
+// when it is closed or destroyed.
+struct usb_handle {
+  std::unique_ptr<usb_connection> connection;
+  std::uint8_t interface_number = 0;
+  std::uint8_t in_pipe = 0;   // 1-based position of the bulk IN endpoint in the interface
+  std::uint8_t out_pipe = 0;  // 1-based position of the bulk OUT endpoint
+  std::uint8_t in_endpoint = 0;
+  std::uint8_t out_endpoint = 0;
+  bool interface_opened = false;
+
+  usb_handle() = default;
+  usb_handle(const usb_handle&) = delete;
+  usb_handle& operator=(const usb_handle&) = delete;
+  ~usb_handle();
+};
+
+}  // namespace vt
