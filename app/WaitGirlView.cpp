@@ -1,24 +1,132 @@
 #include "WaitGirlView.h"
 
+#include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 
-QRgb WaitGirlLevelColor(int) { return qRgb(0, 0, 0); }
+#include "wait_girl_frames.h"
 
-QImage DecodeWaitGirlFrame(const std::uint8_t*) { return {}; }
+namespace {
 
-bool SystemPrefersReducedMotion() { return false; }
+constexpr int kLastFrame = wait_girl_frame_count - 1;
+constexpr int kFirstAnimatedFrame = 1;
+constexpr int kTickMs = 300;
 
-WaitGirlView::WaitGirlView(QWidget* parent) : QWidget(parent) {}
+// The frame, its inner panel and their corners, in logical pixels.
+constexpr int kInset = 10;
+constexpr qreal kOuterRadius = 14;
+constexpr qreal kInnerRadius = 6;
+
+// How long a start may wait for the desktop's answer about reduced motion before it animates.
+constexpr int kReducedMotionWaitMs = 250;
+
+int ColorComponent(double t, double scale, double offset) {
+  return static_cast<int>(std::lround((t * scale + offset) * 255.0));
+}
+
+}  // namespace
+
+QRgb WaitGirlLevelColor(int level) {
+  const double t = static_cast<double>(std::clamp(level, 0, 15)) / 15.0;
+  return qRgb(ColorComponent(t, 0.76, 0.07), ColorComponent(t, 0.77, 0.13),
+              ColorComponent(t, 0.71, 0.22));
+}
+
+QImage DecodeWaitGirlFrame(const std::uint8_t* record) {
+  const int width = record[0] | (record[1] << 8);
+  const int height = record[2] | (record[3] << 8);
+  const qsizetype count = qsizetype(width) * height;
+  if (count == 0) return {};
+
+  QImage image(width, height, QImage::Format_RGBX8888);
+  if (image.isNull()) return {};
+  std::memset(image.bits(), 0, static_cast<std::size_t>(image.sizeInBytes()));
+  // Four bytes a pixel and no padding at the row ends, so the pixels are one run of memory.
+  std::uint8_t* pixels = image.bits();
+
+  const std::uint8_t* read = record + 4;
+  qsizetype p = 0;
+  while (p < count) {
+    const std::uint8_t b = read[0];
+    const bool longRun = b >= 0x80;
+    const qsizetype length = longRun ? (b & 0x7F) : (b >> 4) + 1;
+    const int level = longRun ? (read[1] & 0x0F) : (b & 0x0F);
+    const QRgb color = WaitGirlLevelColor(level);
+    for (const qsizetype end = std::min(p + length, count); p < end; ++p) {
+      std::uint8_t* pixel = pixels + 4 * p;
+      pixel[0] = static_cast<std::uint8_t>(qRed(color));
+      pixel[1] = static_cast<std::uint8_t>(qGreen(color));
+      pixel[2] = static_cast<std::uint8_t>(qBlue(color));
+      pixel[3] = 255;
+    }
+    read += longRun ? 2 : 1;
+  }
+  return image;
+}
+
+bool SystemPrefersReducedMotion() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+  // GNOME keeps the setting in dconf, which gsettings reads from a mapped file without asking a
+  // service; other desktops give no answer we could read without blocking.
+  if (!qgetenv("XDG_CURRENT_DESKTOP").contains("GNOME")) return false;
+  const QString gsettings = QStandardPaths::findExecutable(QStringLiteral("gsettings"));
+  if (gsettings.isEmpty()) return false;
+  QProcess process;
+  process.start(gsettings, {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.interface"),
+                            QStringLiteral("enable-animations")});
+  // A lookup that does not answer in time is ended, and the view animates.
+  if (!process.waitForFinished(kReducedMotionWaitMs)) {
+    process.kill();
+    process.waitForFinished();
+    return false;
+  }
+  if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) return false;
+  return process.readAllStandardOutput().trimmed() == "false";
+#else
+  return false;
+#endif
+}
+
+WaitGirlView::WaitGirlView(QWidget* parent)
+    : QWidget(parent), reducedMotionQuery_(SystemPrefersReducedMotion) {
+  frames_.reserve(wait_girl_frame_count);
+  for (const std::uint8_t* record : wait_girl_frames) frames_.append(DecodeWaitGirlFrame(record));
+}
 
 WaitGirlView::~WaitGirlView() = default;
 
-void WaitGirlView::startWaiting() {}
+void WaitGirlView::startWaiting() {
+  if (timer_) return;
+  if (reducedMotionQuery_ && reducedMotionQuery_()) {
+    showFrame(kStillFrame);
+    return;
+  }
+  showFrame(kFirstAnimatedFrame);
+  timer_ = std::make_unique<QTimer>();
+  timer_->setInterval(kTickMs);
+  connect(timer_.get(), &QTimer::timeout, this, &WaitGirlView::tick);
+  timer_->start();
+}
 
-void WaitGirlView::stopWaiting() {}
+void WaitGirlView::stopWaiting() {
+  timer_.reset();
+  showFrame(kIdleFrame);
+}
 
-void WaitGirlView::tick() {}
+void WaitGirlView::tick() {
+  // The bubble builds up once; after that the last two frames alternate (the foot taps).
+  showFrame(frameIndex_ < kLastFrame ? frameIndex_ + 1 : kStillFrame);
+}
 
-void WaitGirlView::showFrame(int index) { frameIndex_ = index; }
+void WaitGirlView::showFrame(int index) {
+  if (index < 0 || index > kLastFrame) return;
+  frameIndex_ = index;
+  update();
+}
 
 bool WaitGirlView::isAnimating() const { return timer_ != nullptr; }
 
@@ -26,8 +134,35 @@ void WaitGirlView::setReducedMotionQuery(std::function<bool()> query) {
   reducedMotionQuery_ = std::move(query);
 }
 
-int WaitGirlView::scaleForBounds(const QRect&) { return 1; }
+int WaitGirlView::scaleForBounds(const QRect& bounds) {
+  const double fitX = static_cast<double>(bounds.width() - 2 * kInset) / kDesignWidth;
+  const double fitY = static_cast<double>(bounds.height() - 2 * kInset) / kDesignHeight;
+  return std::max(static_cast<int>(std::floor(std::min(fitX, fitY))), 1);
+}
 
-QRect WaitGirlView::imageRectForBounds(const QRect&) { return {}; }
+QRect WaitGirlView::imageRectForBounds(const QRect& bounds) {
+  const int scale = scaleForBounds(bounds);
+  const int width = kDesignWidth * scale;
+  const int height = kDesignHeight * scale;
+  // Centred, rounding down towards the left and the bottom edge, as a bottom-up layout would.
+  const int x = static_cast<int>(std::floor(bounds.x() + bounds.width() * 0.5 - width * 0.5));
+  const int fromBottom = static_cast<int>(std::floor(bounds.height() * 0.5 - height * 0.5));
+  return {x, bounds.y() + bounds.height() - fromBottom - height, width, height};
+}
 
-void WaitGirlView::paintEvent(QPaintEvent*) {}
+void WaitGirlView::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  const QRectF bounds = rect();
+  painter.setBrush(QColor::fromRgbF(0.09f, 0.10f, 0.12f));
+  painter.drawRoundedRect(bounds, kOuterRadius, kOuterRadius);
+  painter.setBrush(QColor::fromRgbF(0.83f, 0.90f, 0.93f));
+  painter.drawRoundedRect(bounds.adjusted(kInset, kInset, -kInset, -kInset), kInnerRadius,
+                          kInnerRadius);
+
+  // Whole-number scale and no smoothing keep every source pixel a sharp square.
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  painter.drawImage(imageRectForBounds(rect()), frames_.at(frameIndex_));
+}

@@ -4,9 +4,9 @@
 #include <QList>
 #include <QRect>
 #include <QWidget>
-
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class QTimer;
 
@@ -17,8 +17,8 @@ QRgb WaitGirlLevelColor(int level);
 // opaque RGBX image. The record has no length: decoding stops after width x height pixels.
 QImage DecodeWaitGirlFrame(const std::uint8_t* record);
 
-// True when the user has asked the desktop to reduce motion. Never blocks: it only reads what the
-// platform already tells without asking another process.
+// True when the user has asked the desktop to reduce motion. On GNOME this is the
+// "enable-animations" setting, read with a short bounded wait; elsewhere the answer is no.
 bool SystemPrefersReducedMotion();
 
 // The small pixel-art scene at the left of the window: an idle picture, and while the flash tool
@@ -50,7 +50,7 @@ class WaitGirlView : public QWidget {
   // True exactly while the animation timer runs.
   bool isAnimating() const;
   // The running timer, or null when the animation does not run.
-  const QTimer* timer() const { return timer_; }
+  const QTimer* timer() const { return timer_.get(); }
 
   // Replaces the question "does the user want reduced motion?" (tests; the default asks the
   // platform with SystemPrefersReducedMotion).
@@ -65,7 +65,7 @@ class WaitGirlView : public QWidget {
 
  private:
   QList<QImage> frames_;
-  QTimer* timer_ = nullptr;
+  std::unique_ptr<QTimer> timer_;
   int frameIndex_ = kIdleFrame;
   std::function<bool()> reducedMotionQuery_;
 };

@@ -1,0 +1,403 @@
+#include <gtest/gtest.h>
+
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "WaitGirlView.h"
+#include "wait_girl_frames.h"
+
+namespace {
+
+constexpr int kWidth = WaitGirlView::kDesignWidth;
+constexpr int kHeight = WaitGirlView::kDesignHeight;
+
+// A frame record with the given size followed by exactly these run bytes, so that a read past
+// the runs shows up under the address sanitizer.
+std::vector<std::uint8_t> Record(int width, int height, std::vector<std::uint8_t> runs) {
+  std::vector<std::uint8_t> record = {
+      static_cast<std::uint8_t>(width & 0xFF), static_cast<std::uint8_t>(width >> 8),
+      static_cast<std::uint8_t>(height & 0xFF), static_cast<std::uint8_t>(height >> 8)};
+  record.insert(record.end(), runs.begin(), runs.end());
+  return record;
+}
+
+// The level (0 to 15) a decoded pixel shows, or -1 for a colour that is no level.
+int LevelAt(const QImage& image, int x, int y) {
+  const QRgb pixel = image.pixel(x, y);
+  for (int level = 0; level < 16; ++level) {
+    if (WaitGirlLevelColor(level) == pixel) return level;
+  }
+  return -1;
+}
+
+std::vector<int> Levels(const QImage& image) {
+  std::vector<int> levels;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) levels.push_back(LevelAt(image, x, y));
+  }
+  return levels;
+}
+
+std::vector<int> Repeat(int level, int count) { return std::vector<int>(count, level); }
+
+std::vector<int> Concat(std::vector<int> a, const std::vector<int>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+struct DecodeCase {
+  const char* name;
+  int width;
+  int height;
+  std::vector<std::uint8_t> runs;
+  std::vector<int> levels;
+};
+
+class Decoding : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(Decoding, ProducesTheLevelsOfTheRuns) {
+  const DecodeCase& c = GetParam();
+  const std::vector<std::uint8_t> record = Record(c.width, c.height, c.runs);
+  const QImage image = DecodeWaitGirlFrame(record.data());
+  ASSERT_EQ(image.size(), QSize(c.width, c.height));
+  EXPECT_EQ(Levels(image), c.levels);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, Decoding,
+    ::testing::Values(
+        DecodeCase{
+            "LongRunOfLengthZeroWritesNothingAndTakesTwoBytes", 2, 1, {0x80, 0x0F, 0x10}, {0, 0}},
+        DecodeCase{
+            "ShortRun7FIsEightPixelsOfLevel15", 9, 1, {0x7F, 0x00}, Concat(Repeat(15, 8), {0})},
+        DecodeCase{"LongRunFF0FIs127PixelsOfLevel15",
+                   128,
+                   1,
+                   {0xFF, 0x0F, 0x00},
+                   Concat(Repeat(15, 127), {0})},
+        DecodeCase{"LongRunIgnoresTheHighBitsOfItsLevelByte", 3, 1, {0x83, 0xF5}, {5, 5, 5}},
+        DecodeCase{"RunsContinueAcrossRowEnds", 3, 2, {0x47, 0x02}, {7, 7, 7, 7, 7, 2}},
+        DecodeCase{"RunPastTheLastPixelIsCutAndEndsDecoding", 2, 2, {0x7F}, {15, 15, 15, 15}},
+        DecodeCase{"LongRunPastTheLastPixelIsCut", 5, 1, {0x90, 0x13}, Repeat(3, 5)}),
+    [](const ::testing::TestParamInfo<DecodeCase>& info) { return info.param.name; });
+
+TEST(Decoding, EmptyFrameGivesAnEmptyImage) {
+  const std::vector<std::uint8_t> record = Record(0, 5, {});
+  EXPECT_TRUE(DecodeWaitGirlFrame(record.data()).isNull());
+}
+
+TEST(Decoding, WritesOpaqueRgbxPixels) {
+  const std::vector<std::uint8_t> record = Record(1, 1, {0x00});
+  const QImage image = DecodeWaitGirlFrame(record.data());
+  ASSERT_EQ(image.format(), QImage::Format_RGBX8888);
+  const uchar* pixel = image.constScanLine(0);
+  EXPECT_EQ(pixel[0], 18);
+  EXPECT_EQ(pixel[1], 33);
+  EXPECT_EQ(pixel[2], 56);
+  EXPECT_EQ(pixel[3], 255);
+  EXPECT_EQ(qAlpha(image.pixel(0, 0)), 255);
+}
+
+struct LevelColor {
+  int level;
+  int r, g, b;
+};
+
+class LevelColors : public ::testing::TestWithParam<LevelColor> {};
+
+TEST_P(LevelColors, RunFromDarkInkToThePanelsLightColour) {
+  const LevelColor& c = GetParam();
+  EXPECT_EQ(WaitGirlLevelColor(c.level), qRgb(c.r, c.g, c.b));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllSixteen, LevelColors,
+    ::testing::Values(LevelColor{0, 18, 33, 56}, LevelColor{1, 31, 46, 68},
+                      LevelColor{2, 44, 59, 80}, LevelColor{3, 57, 72, 92},
+                      LevelColor{4, 70, 86, 104}, LevelColor{5, 82, 99, 116},
+                      LevelColor{6, 95, 112, 129}, LevelColor{7, 108, 125, 141},
+                      LevelColor{8, 121, 138, 153}, LevelColor{9, 134, 151, 165},
+                      LevelColor{10, 147, 164, 177}, LevelColor{11, 160, 177, 189},
+                      LevelColor{12, 173, 190, 201}, LevelColor{13, 186, 203, 213},
+                      LevelColor{14, 199, 216, 225}, LevelColor{15, 212, 230, 237}));
+
+// Dark pixels in the rows [top, bottom) of a frame.
+int InkIn(const QImage& frame, int top, int bottom) {
+  int ink = 0;
+  for (int y = top; y < bottom; ++y) {
+    for (int x = 0; x < frame.width(); ++x) ink += LevelAt(frame, x, y) == 0 ? 1 : 0;
+  }
+  return ink;
+}
+
+TEST(Frames, AreSixPicturesOfTheDesignSizeInInkAndPaperOnly) {
+  const WaitGirlView view;
+  ASSERT_EQ(view.frames().size(), 6);
+  for (const QImage& frame : view.frames()) {
+    ASSERT_EQ(frame.size(), QSize(kWidth, kHeight));
+    for (int level : Levels(frame)) ASSERT_TRUE(level == 0 || level == 15) << level;
+  }
+}
+
+TEST(Frames, BubbleBuildsUpFromTheIdlePictureToTheWholeRequest) {
+  const WaitGirlView view;
+  const auto& frames = view.frames();
+  for (int i = 1; i <= WaitGirlView::kStillFrame; ++i) {
+    EXPECT_GT(InkIn(frames[i], 0, kHeight / 2), InkIn(frames[i - 1], 0, kHeight / 2)) << i;
+  }
+}
+
+TEST(Frames, LastTwoDifferOnlyByALowFoot) {
+  const WaitGirlView view;
+  const QImage& down = view.frames()[4];
+  const QImage& up = view.frames()[5];
+  int differing = 0;
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      if (down.pixel(x, y) == up.pixel(x, y)) continue;
+      ++differing;
+      EXPECT_GE(y, kHeight * 3 / 4) << "at " << x << ", " << y;
+    }
+  }
+  EXPECT_GT(differing, 0);
+  EXPECT_LT(differing, 40);
+}
+
+struct Placement {
+  QSize bounds;
+  int scale;
+  QRect image;
+};
+
+class DrawingPlacement : public ::testing::TestWithParam<Placement> {};
+
+TEST_P(DrawingPlacement, UsesTheLargestWholeScaleThatFitsCentred) {
+  const Placement& p = GetParam();
+  const QRect bounds(QPoint(0, 0), p.bounds);
+  EXPECT_EQ(WaitGirlView::scaleForBounds(bounds), p.scale);
+  EXPECT_EQ(WaitGirlView::imageRectForBounds(bounds), p.image);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, DrawingPlacement,
+    ::testing::Values(Placement{{260, 184}, 2, {24, 16, 212, 152}},
+                      Placement{{358, 248}, 3, {20, 10, 318, 228}},
+                      Placement{{100, 60}, 1, {-3, -8, 106, 76}},
+                      Placement{{10, 10}, 1, {-48, -33, 106, 76}},
+                      // Odd centres round towards the left and the bottom edge.
+                      Placement{{261, 185}, 2, {24, 17, 212, 152}}));
+
+QImage Render(WaitGirlView& view) {
+  QImage shot(view.size(), QImage::Format_ARGB32);
+  shot.fill(Qt::transparent);
+  // Only what the view paints itself, not the window background behind it.
+  view.render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
+  return shot;
+}
+
+TEST(Drawing, ShowsTheFrameInSharpSquaresOnTheRoundedPanel) {
+  WaitGirlView view;
+  view.resize(260, 184);
+  const QImage shot = Render(view);
+  const QImage& idle = view.frames()[0];
+
+  EXPECT_EQ(shot.pixel(4, 92), qRgb(23, 26, 31)) << "dark frame";
+  EXPECT_EQ(shot.pixel(14, 92), qRgb(212, 230, 237)) << "light inner panel";
+  EXPECT_EQ(qAlpha(shot.pixel(0, 0)), 0) << "corner outside the rounded frame stays unpainted";
+
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      const QRgb source = idle.pixel(x, y);
+      for (int dy : {0, 1}) {
+        for (int dx : {0, 1}) {
+          ASSERT_EQ(shot.pixel(24 + 2 * x + dx, 16 + 2 * y + dy), source) << x << ", " << y;
+        }
+      }
+    }
+  }
+}
+
+TEST(Drawing, ShowsTheFrameThatWasAskedFor) {
+  WaitGirlView view;
+  view.resize(260, 184);
+  view.showFrame(4);
+  const QImage still = Render(view).copy(24, 16, 212, 152);
+  EXPECT_EQ(still.convertToFormat(QImage::Format_RGB32),
+            view.frames()[4].scaled(212, 152).convertToFormat(QImage::Format_RGB32));
+}
+
+// A view whose reduced-motion answer is fixed, counting how often it was asked.
+struct TestView {
+  explicit TestView(bool reducedMotion) {
+    view.setReducedMotionQuery([this, reducedMotion] {
+      ++questions;
+      return reducedMotion;
+    });
+  }
+  WaitGirlView view;
+  int questions = 0;
+};
+
+TEST(Animation, NewViewIsIdle) {
+  const WaitGirlView view;
+  EXPECT_EQ(view.frameIndex(), 0);
+  EXPECT_FALSE(view.isAnimating());
+  EXPECT_EQ(view.timer(), nullptr);
+}
+
+TEST(Animation, BuildsUpTheBubbleThenTapsTheFoot) {
+  TestView t(false);
+  t.view.startWaiting();
+  std::vector<int> shown = {t.view.frameIndex()};
+  for (int i = 0; i < 8; ++i) {
+    t.view.tick();
+    shown.push_back(t.view.frameIndex());
+  }
+  EXPECT_EQ(shown, (std::vector<int>{1, 2, 3, 4, 5, 4, 5, 4, 5}));
+}
+
+TEST(Animation, RunsOnARepeatingTimerOfThreeTenthsOfASecond) {
+  TestView t(false);
+  t.view.startWaiting();
+  ASSERT_TRUE(t.view.isAnimating());
+  ASSERT_NE(t.view.timer(), nullptr);
+  EXPECT_TRUE(t.view.timer()->isActive());
+  EXPECT_FALSE(t.view.timer()->isSingleShot());
+  EXPECT_EQ(t.view.timer()->interval(), 300);
+}
+
+TEST(Animation, TimerStepsTheFrames) {
+  TestView t(false);
+  t.view.startWaiting();
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (t.view.frameIndex() >= 3) loop.quit();
+  });
+  poll.start(10);
+  QTimer::singleShot(10000, &loop, &QEventLoop::quit);  // guard against a hang only
+  loop.exec();
+  EXPECT_GE(t.view.frameIndex(), 3);
+}
+
+TEST(Animation, SecondStartDoesNotRestartTheSequence) {
+  TestView t(false);
+  t.view.startWaiting();
+  const QTimer* timer = t.view.timer();
+  t.view.tick();
+  t.view.tick();
+  t.view.startWaiting();
+  EXPECT_EQ(t.view.frameIndex(), 3);
+  EXPECT_EQ(t.view.timer(), timer);
+  EXPECT_EQ(t.questions, 1);
+}
+
+TEST(Animation, StopShowsTheIdlePictureAndEndsTheTimer) {
+  TestView t(false);
+  t.view.startWaiting();
+  t.view.tick();
+  t.view.stopWaiting();
+  EXPECT_EQ(t.view.frameIndex(), 0);
+  EXPECT_FALSE(t.view.isAnimating());
+  EXPECT_EQ(t.view.timer(), nullptr);
+}
+
+TEST(Animation, StopWithoutStartOnlyShowsTheIdlePicture) {
+  TestView t(false);
+  t.view.showFrame(3);
+  t.view.stopWaiting();
+  EXPECT_EQ(t.view.frameIndex(), 0);
+  EXPECT_FALSE(t.view.isAnimating());
+  EXPECT_EQ(t.questions, 0);
+}
+
+TEST(Animation, StartsAgainFromTheFirstFrameAfterAStop) {
+  TestView t(false);
+  t.view.startWaiting();
+  t.view.tick();
+  t.view.stopWaiting();
+  t.view.startWaiting();
+  EXPECT_EQ(t.view.frameIndex(), 1);
+  EXPECT_TRUE(t.view.isAnimating());
+}
+
+TEST(Animation, ReducedMotionShowsTheStillRequestWithoutATimer) {
+  TestView t(true);
+  t.view.startWaiting();
+  EXPECT_EQ(t.view.frameIndex(), 4);
+  EXPECT_FALSE(t.view.isAnimating());
+  t.view.startWaiting();
+  EXPECT_EQ(t.view.frameIndex(), 4);
+  EXPECT_EQ(t.questions, 2) << "the setting is read at every start that finds no timer";
+  t.view.stopWaiting();
+  EXPECT_EQ(t.view.frameIndex(), 0);
+}
+
+TEST(Animation, FrameOutsideTheTableIsIgnored) {
+  WaitGirlView view;
+  view.showFrame(2);
+  view.showFrame(6);
+  view.showFrame(-1);
+  EXPECT_EQ(view.frameIndex(), 2);
+}
+
+// Runs the desktop's reduced-motion question against a stand-in `gsettings` that prints the
+// given answer (or hangs), with XDG_CURRENT_DESKTOP set to `desktop`.
+class ReducedMotionSetting : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    savedPath_ = qgetenv("PATH");
+    if (qEnvironmentVariableIsSet("XDG_CURRENT_DESKTOP"))
+      savedDesktop_ = qgetenv("XDG_CURRENT_DESKTOP");
+  }
+  void TearDown() override {
+    qputenv("PATH", savedPath_);
+    if (savedDesktop_) {
+      qputenv("XDG_CURRENT_DESKTOP", *savedDesktop_);
+    } else {
+      qunsetenv("XDG_CURRENT_DESKTOP");
+    }
+  }
+
+  bool Ask(const QByteArray& desktop, const QByteArray& script) {
+    QFile tool(dir_.filePath(QStringLiteral("gsettings")));
+    EXPECT_TRUE(tool.open(QIODevice::WriteOnly));
+    tool.write("#!/bin/sh\n" + script + "\n");
+    tool.close();
+    tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("PATH", dir_.path().toUtf8() + ":" + savedPath_);
+    qputenv("XDG_CURRENT_DESKTOP", desktop);
+    return SystemPrefersReducedMotion();
+  }
+
+ private:
+  QTemporaryDir dir_;
+  QByteArray savedPath_;
+  std::optional<QByteArray> savedDesktop_;
+};
+
+TEST_F(ReducedMotionSetting, GnomeWithAnimationsOffWantsReducedMotion) {
+  EXPECT_TRUE(Ask("ubuntu:GNOME", "echo false"));
+}
+
+TEST_F(ReducedMotionSetting, GnomeWithAnimationsOnAnimates) {
+  EXPECT_FALSE(Ask("GNOME", "echo true"));
+}
+
+TEST_F(ReducedMotionSetting, OtherDesktopsAnimate) { EXPECT_FALSE(Ask("KDE", "echo false")); }
+
+TEST_F(ReducedMotionSetting, FailingLookupAnimates) {
+  EXPECT_FALSE(Ask("GNOME", "echo false; exit 1"));
+}
+
+TEST_F(ReducedMotionSetting, LookupThatDoesNotAnswerAnimates) {
+  EXPECT_FALSE(Ask("GNOME", "exec sleep 30"));
+}
+
+}  // namespace
