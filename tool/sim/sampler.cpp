@@ -220,7 +220,12 @@ usb_error sampler::receive(const std::uint8_t* data, std::size_t length, std::si
     accepted = length;
     pending_status_ = check_command(data, length);
     if (pending_status_ != status_ok) {
-      state_ = expecting::status;
+      // A refused write still has its data coming: take it in and answer with the refusal.
+      std::uint32_t data_length = 0;
+      const bool data_follows =
+          code == CMD_WRITE_CHUNK && length_well_placed(data, data_length) && data_length > 0;
+      state_ = data_follows ? expecting::chunk_data : expecting::status;
+      chunk_length_ = data_follows ? data_length : 0;
       return usb_error::ok;
     }
     accept_command(data);
@@ -232,7 +237,9 @@ usb_error sampler::receive(const std::uint8_t* data, std::size_t length, std::si
       return f->error;
     }
     accepted = length;
-    pending_status_ = write_chunk(data, length);
+    if (pending_status_ == status_ok) {
+      pending_status_ = write_chunk(data, length);
+    }
     state_ = expecting::status;
     return usb_error::ok;
   }

@@ -189,7 +189,9 @@ sim_platform::~sim_platform() {
     return;
   }
   const std::vector<std::uint8_t> contents = sampler_->flash_contents();
-  std::fwrite(contents.data(), 1, contents.size(), file);
+  if (!contents.empty()) {
+    std::fwrite(contents.data(), 1, contents.size(), file);
+  }
   std::fclose(file);
 }
 

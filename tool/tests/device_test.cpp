@@ -1,0 +1,102 @@
+// Finding and opening the sampler on buses of different shapes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "device.h"
+#include "process.h"
+#include "sim/sim_platform.h"
+
+namespace {
+
+using vt::test::run_process;
+
+struct bus_case {
+  const char* name;
+  std::string scenario;
+  std::vector<std::string> args;
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class OpenDevice : public ::testing::TestWithParam<bus_case> {};
+
+TEST_P(OpenDevice, ChoosesInterfaceAndPipesOrSaysWhy) {
+  const bus_case& c = GetParam();
+  std::vector<std::string> args = {"--info"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  const auto result = run_process(VTFLASH_SIM_PATH, args, {"VTFLASH_SIM=" + c.scenario});
+  EXPECT_EQ(result.err, c.err);
+  EXPECT_EQ(result.out, c.out);
+  EXPECT_EQ(result.status, c.status);
+}
+
+const std::string geometry = "Flash geometry: 64 blocks x 65536 bytes (4194304 bytes).\n";
+const std::string no_interface = "Could not find/open a bulk IN/OUT interface on the AKAI device.\n";
+
+std::string opened(unsigned interface, unsigned in, unsigned out) {
+  return "Opened AKAI USB device 09e8:0061, interface " + std::to_string(interface) +
+         ", IN pipe " + std::to_string(in) + ", OUT pipe " + std::to_string(out) + ".\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buses, OpenDevice,
+    ::testing::Values(
+        bus_case{"Standard", "", {}, 0, opened(0, 1, 2) + geometry, ""},
+        bus_case{"NoSampler", "bus=none", {}, 1, "", "AKAI device 09e8:0061 was not found.\n"},
+        bus_case{"OtherIds", "", {"--vid", "0x1234", "--pid", "7"}, 1, "",
+                 "AKAI device 1234:0007 was not found.\n"},
+        bus_case{"InterfaceWithoutEndpointsSkipped", "bus=no_endpoints", {}, 0,
+                 opened(1, 1, 2) + geometry, ""},
+        bus_case{"InterfaceWithOneDirectionSkipped", "bus=one_direction", {}, 0,
+                 opened(1, 1, 2) + geometry, ""},
+        bus_case{"FirstBulkInOfTwoUsed", "bus=two_in", {}, 0, opened(0, 2, 4) + geometry, ""},
+        bus_case{"NoUsableInterface", "bus=unusable", {}, 1, "", no_interface},
+        bus_case{"ConfigurationNotActive", "config=inactive", {}, 0, opened(0, 1, 2) + geometry,
+                 ""},
+        bus_case{"InterfaceHeldByAnotherProgram", "busy=interface", {}, 1, "",
+                 "USBInterfaceOpen failed: IOReturn 0xe00002c5.\n" + no_interface},
+        bus_case{"DeviceHeldWithItsOwnConfiguration", "busy=config", {}, 0,
+                 opened(0, 1, 2) + geometry, ""},
+        bus_case{"DeviceHeldUnconfigured", "config=inactive,busy=config", {}, 1, "",
+                 "Warning: USBDeviceOpen failed (0xe00002c5), continuing with the current "
+                 "configuration.\nCreateInterfaceIterator failed: IOReturn 0xe00002bc.\n" +
+                     no_interface},
+        bus_case{"NoPermission", "access=denied", {}, 1, "",
+                 "IOCreatePlugInInterfaceForService(device) failed: IOReturn 0xe00002c1.\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+vt::sim::scenario parse(const std::string& text) {
+  vt::sim::scenario setup;
+  std::string error;
+  EXPECT_TRUE(vt::sim::parse_scenario(text, setup, error)) << error;
+  return setup;
+}
+
+TEST(OpenDevice, SetsFirstConfigurationOnlyWhenNotActive) {
+  for (const bool inactive : {false, true}) {
+    vt::sim::sim_platform platform(parse(inactive ? "config=inactive" : ""));
+    vt::usb_handle handle;
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(vt::open_device(platform, 0x09E8, 0x0061, handle), 0);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(platform.configurations_set(), inactive ? std::vector<int>{1} : std::vector<int>{});
+  }
+}
+
+TEST(OpenDevice, ClosingReleasesEverythingAndIsRepeatable) {
+  vt::sim::sim_platform platform(parse(""));
+  vt::usb_handle handle;
+  ::testing::internal::CaptureStdout();
+  ASSERT_EQ(vt::open_device(platform, 0x09E8, 0x0061, handle), 0);
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(handle.interface_opened);
+  vt::close_device(handle);
+  EXPECT_FALSE(handle.interface_opened);
+  EXPECT_EQ(handle.connection, nullptr);
+  vt::close_device(handle);
+}
+
+}  // namespace

@@ -1,0 +1,250 @@
+// The whole tool as a user runs it, against the simulated sampler: what it prints on each stream,
+// its exit status, and what ends up in the flash.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "process.h"
+
+namespace {
+
+using vt::test::make_image;
+using vt::test::process_result;
+using vt::test::read_file;
+using vt::test::run_process;
+using vt::test::temp_dir;
+using vt::test::write_file;
+
+const std::string opened = "Opened AKAI USB device 09e8:0061, interface 0, IN pipe 1, OUT pipe 2.\n";
+
+std::string format(const char* pattern, unsigned long long a, unsigned long long b = 0,
+                   unsigned long long c = 0, unsigned long long d = 0) {
+  char text[256];
+  std::snprintf(text, sizeof text, pattern, a, b, c, d);
+  return text;
+}
+
+std::string geometry_line(unsigned blocks, unsigned block_size) {
+  return format("Flash geometry: %llu blocks x %llu bytes (%llu bytes).\n", blocks, block_size,
+                1ull * blocks * block_size);
+}
+
+std::string records(const char* word, unsigned total, unsigned upto) {
+  std::string text;
+  for (unsigned i = 1; i <= upto; ++i) {
+    char record[64];
+    std::snprintf(record, sizeof record, "\r%s %3u%% (%u/%u)", word,
+                  static_cast<unsigned>(1ull * i * 100 / total), i, total);
+    text += record;
+  }
+  return text;
+}
+
+// Everything a successful install prints on standard output, in order.
+std::string install_output(unsigned blocks, unsigned block_size, std::size_t image,
+                           unsigned chunk) {
+  const unsigned chunks = static_cast<unsigned>((image + chunk - 1) / chunk);
+  return opened + geometry_line(blocks, block_size) +
+         format("Firmware: %llu bytes. Flash: %llu blocks x %llu bytes (%llu bytes).\n", image,
+                blocks, block_size, 1ull * blocks * block_size) +
+         "Erasing flash...\n" + records("Erase", blocks, blocks) + "\n" +
+         "Writing firmware...\n" + records("Write", chunks, chunks) + "\n" +
+         "OS upload complete. Restart the MPC4000 after the device reports completion.\n";
+}
+
+struct install_run {
+  process_result result;
+  std::vector<unsigned char> image;
+  std::vector<unsigned char> flash;
+};
+
+install_run install(const std::string& scenario, std::size_t image_length,
+                    const std::vector<std::string>& extra_args = {}) {
+  temp_dir dir;
+  install_run run;
+  run.image = make_image(image_length);
+  write_file(dir.file("os.bin"), run.image);
+  std::vector<std::string> args = {"--firmware", dir.file("os.bin"), "--yes"};
+  args.insert(args.end(), extra_args.begin(), extra_args.end());
+  run.result = run_process(VTFLASH_SIM_PATH, args,
+                           {"VTFLASH_SIM=" + scenario + ",dump=" + dir.file("flash.bin")});
+  run.flash = read_file(dir.file("flash.bin"));
+  return run;
+}
+
+// The flash holds the image from its first byte and reads erased (0xFF) everywhere after it.
+void expect_flash_holds(const install_run& run, std::size_t flash_size) {
+  ASSERT_EQ(run.flash.size(), flash_size);
+  EXPECT_TRUE(std::equal(run.image.begin(), run.image.end(), run.flash.begin()));
+  for (std::size_t i = run.image.size(); i < flash_size; ++i) {
+    ASSERT_EQ(run.flash[i], 0xFF) << "byte " << i << " was not erased";
+  }
+}
+
+struct good_case {
+  const char* name;
+  unsigned blocks;
+  unsigned block_size;
+  std::size_t image;
+  unsigned chunk;
+};
+
+class Install : public ::testing::TestWithParam<good_case> {};
+
+TEST_P(Install, PrintsExactProgressAndFlashHoldsImage) {
+  const good_case& c = GetParam();
+  const auto run = install(format("blocks=%llu,block_size=%llu", c.blocks, c.block_size), c.image,
+                           {"--chunk", std::to_string(c.chunk)});
+  EXPECT_EQ(run.result.err, "");
+  EXPECT_EQ(run.result.out, install_output(c.blocks, c.block_size, c.image, c.chunk));
+  EXPECT_EQ(run.result.status, 0);
+  expect_flash_holds(run, 1ull * c.blocks * c.block_size);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, Install,
+    ::testing::Values(good_case{"DefaultChunkFourRecords", 8, 16384, 100000, 32768},
+                      good_case{"SmallestImageOneShortChunk", 16, 4096, 56, 32768},
+                      good_case{"ImageFillsFlashExactly", 4, 4096, 16384, 4096},
+                      good_case{"LastChunkOfThreeHundredBytes", 2, 65536, 65836, 32768},
+                      good_case{"LargestChunkInFourBytePlace", 4, 1048576, 2621440, 1048576},
+                      good_case{"ChunkOfOneByte", 1, 4096, 300, 1},
+                      good_case{"MostBlocksAccepted", 4096, 16, 56, 32768}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct failure_case {
+  const char* name;
+  std::string scenario;
+  std::size_t image;
+  int status;
+  std::string err;
+  std::string out_tail;  // what standard output ends with
+};
+
+class InstallFailure : public ::testing::TestWithParam<failure_case> {};
+
+// Each failure prints its own line, then where it stopped, and never the completion line.
+TEST_P(InstallFailure, ReportsWhereItStopped) {
+  const failure_case& c = GetParam();
+  const auto run = install(c.scenario, c.image);
+  EXPECT_EQ(run.result.err, c.err);
+  EXPECT_EQ(run.result.status, c.status);
+  const std::string& out = run.result.out;
+  ASSERT_GE(out.size(), c.out_tail.size()) << out;
+  EXPECT_EQ(out.substr(out.size() - c.out_tail.size()), c.out_tail);
+  EXPECT_EQ(out.find("OS upload complete"), std::string::npos);
+}
+
+const std::string erase_start = "Erasing flash...\n";
+const std::string write_start = "Writing firmware...\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, InstallFailure,
+    ::testing::Values(
+        failure_case{"StatusErrorFirstErase", "blocks=8,block_size=16384,fault=status:0x05@erase0",
+                     100000, 1, "Device returned status error 0x05.\n\nErase failed at block 0.\n",
+                     erase_start},
+        failure_case{"StatusErrorMiddleErase", "blocks=8,block_size=16384,fault=status:0x05@erase3",
+                     100000, 1, "Device returned status error 0x05.\n\nErase failed at block 3.\n",
+                     "\rErase  37% (3/8)"},
+        failure_case{"TimeoutLastErase", "blocks=8,block_size=16384,fault=timeout:command@erase7",
+                     100000, 1, "USB write failed: IOReturn 0xe00002d6.\n\nErase failed at block 7.\n",
+                     "\rErase  87% (7/8)"},
+        failure_case{"WrongSignatureOnErase",
+                     "blocks=8,block_size=16384,fault=signature:55534253@erase2", 100000, 1,
+                     "Unexpected status signature: 55 53 42 53\n\nErase failed at block 2.\n",
+                     "\rErase  25% (2/8)"},
+        failure_case{"ShortStatusOnWrite", "blocks=8,block_size=16384,fault=short_status:13@write1",
+                     100000, 1,
+                     "USB read short transfer: 13 of 19 bytes.\n\nWrite failed at offset 0x00008000.\n",
+                     "\rWrite  25% (1/4)"},
+        failure_case{"DeviceGoneMidWrite", "blocks=8,block_size=16384,fault=gone:data@write2",
+                     100000, 1,
+                     "USB write failed: IOReturn 0xe00002c0.\n\nWrite failed at offset 0x00010000.\n",
+                     "\rWrite  50% (2/4)"},
+        failure_case{"StallOnFirstWriteStatus",
+                     "blocks=8,block_size=16384,fault=stall:status@write0", 100000, 1,
+                     "USB read failed: IOReturn 0xe000404f.\n\nWrite failed at offset 0x00000000.\n",
+                     write_start},
+        failure_case{"StatusErrorLastWrite", "blocks=8,block_size=16384,fault=status:0x7f@write3",
+                     100000, 1,
+                     "Device returned status error 0x7f.\n\nWrite failed at offset 0x00018000.\n",
+                     "\rWrite  75% (3/4)"},
+        failure_case{"ShortGeometryReply", "fault=short_geometry:4@geometry", 100000, 1,
+                     "USB read short transfer: 4 of 8 bytes.\n", opened},
+        failure_case{"GeometryReplyTimeout", "fault=timeout:reply@geometry", 100000, 1,
+                     "USB read failed: IOReturn 0xe00002d6.\n", opened},
+        failure_case{"GeometryStatusError", "fault=status:0x02@geometry", 100000, 1,
+                     "Device returned status error 0x02.\n", opened},
+        failure_case{"TooManyBlocks", "blocks=4097,block_size=16", 56, 1,
+                     "Refusing suspicious flash geometry: blocks=4097 block_size=16.\n",
+                     geometry_line(4097, 16)},
+        failure_case{"NoBlocks", "blocks=0,block_size=4096", 56, 1,
+                     "Refusing suspicious flash geometry: blocks=0 block_size=4096.\n",
+                     geometry_line(0, 4096)},
+        failure_case{"NoBlockSize", "blocks=16,block_size=0", 56, 1,
+                     "Refusing suspicious flash geometry: blocks=16 block_size=0.\n",
+                     geometry_line(16, 0)},
+        failure_case{"ImageOneByteLargerThanFlash", "blocks=4,block_size=4096", 16385, 1,
+                     "Firmware is larger than device flash (16385 > 16384).\n",
+                     geometry_line(4, 4096)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(InstallFailure, FlashKeepsWhatWasWrittenBeforeTheFault) {
+  const auto run = install("blocks=8,block_size=16384,fault=gone:data@write2", 100000);
+  ASSERT_EQ(run.flash.size(), 8u * 16384);
+  EXPECT_TRUE(std::equal(run.image.begin(), run.image.begin() + 65536, run.flash.begin()));
+  EXPECT_EQ(run.flash[65536], 0xFF);
+}
+
+TEST(InstallFailure, BadImageNeverReachesTheSampler) {
+  temp_dir dir;
+  write_file(dir.file("os.bin"), std::vector<unsigned char>(100, 0));
+  const auto result =
+      run_process(VTFLASH_SIM_PATH, {"--firmware", dir.file("os.bin"), "--yes"},
+                  {"VTFLASH_SIM=bus=none"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err,
+            "Firmware signature mismatch at offset 32.\nExpected: MPC4000 Operating System\n");
+}
+
+// The sampler is not touched for a missing file, so even with no sampler the file is the error.
+TEST(InstallFailure, MissingImageIsTheOnlyError) {
+  const auto result = run_process(VTFLASH_SIM_PATH, {"--firmware", "/nonexistent/os.bin", "--yes"},
+                                  {"VTFLASH_SIM=bus=none"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "Could not open /nonexistent/os.bin: No such file or directory\n");
+}
+
+TEST(InfoMode, AcceptsAnyGeometry) {
+  const auto result = run_process(VTFLASH_SIM_PATH, {}, {"VTFLASH_SIM=blocks=0,block_size=0"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, opened + geometry_line(0, 0));
+  EXPECT_EQ(result.err, "");
+}
+
+TEST(InfoMode, ListWinsOverFirmwareAndDoesNotOpenTheFile) {
+  const auto result = run_process(
+      VTFLASH_SIM_PATH, {"--firmware", "/nonexistent/os.bin", "--yes", "--list"}, {});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.out,
+            "IOKit USB devices:\n"
+            "  1d6b:0002  xHCI Host Controller  IOUSBHostDevice\n"
+            "  0bda:8153  bus 001 device 003  IOUSBHostDevice\n"
+            "  09e8:0061  MPC4000  IOUSBHostDevice\n"
+            "  046d:c52b  USB Receiver  IOUSBHostDevice\n");
+}
+
+TEST(Simulator, MalformedScenarioIsAClearError) {
+  const auto result = run_process(VTFLASH_SIM_PATH, {}, {"VTFLASH_SIM=blocks=many"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "VTFLASH_SIM: bad value 'many' for blocks.\n");
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "os_image.h"
+#include "process.h"
+
+namespace {
+
+using vt::test::make_image;
+using vt::test::temp_dir;
+using vt::test::write_file;
+
+const std::string mismatch =
+    "Firmware signature mismatch at offset 32.\nExpected: MPC4000 Operating System\n";
+
+struct image_case {
+  const char* name;
+  std::vector<unsigned char> bytes;
+  std::string message;  // empty: accepted
+};
+
+std::vector<unsigned char> with(std::vector<unsigned char> bytes, std::size_t at,
+                                unsigned char value) {
+  bytes[at] = value;
+  return bytes;
+}
+
+std::vector<unsigned char> truncated(std::vector<unsigned char> bytes, std::size_t length) {
+  bytes.resize(length);
+  return bytes;
+}
+
+std::vector<unsigned char> lower_case_signature() {
+  auto bytes = make_image(100);
+  const char* lower = "mpc4000 operating system";
+  std::copy(lower, lower + 24, bytes.begin() + 32);
+  return bytes;
+}
+
+std::vector<unsigned char> shifted_signature() {
+  std::vector<unsigned char> bytes(100, 0);
+  const char* signature = "MPC4000 Operating System";
+  std::copy(signature, signature + 24, bytes.begin() + 33);
+  return bytes;
+}
+
+class ImageCheck : public ::testing::TestWithParam<image_case> {};
+
+TEST_P(ImageCheck, AcceptsOnlyTheSignatureAtOffset32) {
+  const image_case& c = GetParam();
+  temp_dir dir;
+  const std::string path = dir.file("os.bin");
+  write_file(path, c.bytes);
+  vt::os_image image;
+  ::testing::internal::CaptureStderr();
+  const int result = vt::load_os_image(path.c_str(), image);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err, c.message);
+  EXPECT_EQ(result, c.message.empty() ? 0 : -1);
+  EXPECT_EQ(image.loaded, c.message.empty());
+  if (c.message.empty()) {
+    ASSERT_EQ(image.length, c.bytes.size());
+    EXPECT_TRUE(std::equal(c.bytes.begin(), c.bytes.end(), image.bytes.get()));
+  } else {
+    EXPECT_EQ(image.bytes, nullptr);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ImageCheck,
+    ::testing::Values(
+        image_case{"Empty", {}, "Firmware file is too small.\n"},
+        image_case{"FiftyFiveBytesLookingLikeAnImage",
+                   truncated(make_image(56), 55),
+                   "Firmware file is too small.\n"},
+        image_case{"ExactlyFiftySix", make_image(56), ""},
+        image_case{"ByteAfterSignatureNotZero", with(make_image(57), 56, 0xAB), ""},
+        image_case{"Large", make_image(300000), ""},
+        image_case{"LowerCaseSignature", lower_case_signature(), mismatch},
+        image_case{"ShiftedByOne", shifted_signature(), mismatch},
+        image_case{"LastSignatureByteWrong", with(make_image(100), 55, 'M'), mismatch}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+std::string load_error(const std::string& path) {
+  vt::os_image image;
+  ::testing::internal::CaptureStderr();
+  const int result = vt::load_os_image(path.c_str(), image);
+  std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(result, -1);
+  EXPECT_FALSE(image.loaded);
+  return err;
+}
+
+TEST(ImageFile, MissingFileNamesPathAndSystemError) {
+  EXPECT_EQ(load_error("/nonexistent/os.bin"),
+            "Could not open /nonexistent/os.bin: No such file or directory\n");
+}
+
+// Paths that are not plain files end in one clear line, at once: no blocking open of a FIFO, no
+// endless read of a device, no absurd allocation.
+TEST(ImageFile, NonRegularFilesAreRefusedAtOnce) {
+  temp_dir dir;
+  const std::string fifo = dir.file("pipe.bin");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(load_error(dir.path()), "Could not open " + dir.path() + ": Is a directory\n");
+  EXPECT_EQ(load_error(fifo), "Could not open " + fifo + ": Not a regular file\n");
+  EXPECT_EQ(load_error("/dev/zero"), "Could not open /dev/zero: Not a regular file\n");
+}
+
+TEST(ImageFile, UnreadableFileNamesPermissionProblem) {
+  if (::geteuid() == 0) {
+    GTEST_SKIP() << "root reads any file";
+  }
+  temp_dir dir;
+  const std::string path = dir.file("locked.bin");
+  write_file(path, make_image(100));
+  ::chmod(path.c_str(), 0);
+  EXPECT_EQ(load_error(path), "Could not open " + path + ": Permission denied\n");
+}
+
+// Too large for the loader's 32-bit chunk offsets; a sparse file costs no disk space.
+TEST(ImageFile, FileBeyondFourGibibytesIsRefusedWithoutReading) {
+  temp_dir dir;
+  const std::string path = dir.file("huge.bin");
+  write_file(path, make_image(100));
+  ASSERT_EQ(::truncate(path.c_str(), 0x100000000LL), 0);
+  EXPECT_EQ(load_error(path), "Firmware file is too large.\n");
+}
+
+}  // namespace

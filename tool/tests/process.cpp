@@ -1,0 +1,160 @@
+#include "process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace vt::test {
+
+namespace {
+
+struct pipe_pair {
+  int fd[2] = {-1, -1};
+  pipe_pair() {
+    if (::pipe2(fd, O_CLOEXEC) != 0) {
+      throw std::runtime_error("pipe failed");
+    }
+  }
+  ~pipe_pair() {
+    for (int f : fd) {
+      if (f >= 0) {
+        ::close(f);
+      }
+    }
+  }
+  void close_end(int i) {
+    ::close(fd[i]);
+    fd[i] = -1;
+  }
+};
+
+std::vector<std::string> merged_environment(const std::vector<std::string>& extra) {
+  std::vector<std::string> result;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('='));
+    bool replaced = false;
+    for (const std::string& x : extra) {
+      replaced = replaced || x.substr(0, x.find('=')) == name;
+    }
+    if (!replaced) {
+      result.push_back(entry);
+    }
+  }
+  result.insert(result.end(), extra.begin(), extra.end());
+  return result;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+  std::vector<char*> result;
+  for (std::string& s : strings) {
+    result.push_back(s.data());
+  }
+  result.push_back(nullptr);
+  return result;
+}
+
+}  // namespace
+
+process_result run_process(const std::string& program, const std::vector<std::string>& args,
+                           const std::vector<std::string>& env) {
+  pipe_pair out;
+  pipe_pair err;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out.fd[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, err.fd[1], 2);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+
+  std::vector<std::string> argv_strings{program};
+  argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+  std::vector<std::string> env_strings = merged_environment(env);
+  std::vector<char*> argv = pointers(argv_strings);
+  std::vector<char*> envp = pointers(env_strings);
+
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) {
+    throw std::runtime_error("could not start " + program + ": " + std::strerror(spawned));
+  }
+  out.close_end(1);
+  err.close_end(1);
+
+  process_result result;
+  pollfd fds[2] = {{out.fd[0], POLLIN, 0}, {err.fd[0], POLLIN, 0}};
+  std::string* sinks[2] = {&result.out, &result.err};
+  int open_streams = 2;
+  while (open_streams > 0) {
+    if (::poll(fds, 2, -1) < 0) {
+      continue;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) {
+        continue;
+      }
+      char buffer[65536];
+      const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(n));
+      } else {
+        fds[i].fd = -1;
+        --open_streams;
+      }
+    }
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+temp_dir::temp_dir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "vtflash-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    throw std::runtime_error("mkdtemp failed");
+  }
+  path_ = pattern;
+}
+
+temp_dir::~temp_dir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<unsigned char> make_image(std::size_t length, unsigned seed) {
+  std::vector<unsigned char> bytes(length);
+  unsigned state = seed * 2654435761u + 1;
+  for (unsigned char& b : bytes) {
+    state = state * 1103515245u + 12345u;
+    b = static_cast<unsigned char>(state >> 16);
+  }
+  const char* signature = "MPC4000 Operating System";
+  for (std::size_t i = 0; i < 24 && 32 + i < length; ++i) {
+    bytes[32 + i] = static_cast<unsigned char>(signature[i]);
+  }
+  return bytes;
+}
+
+void write_file(const std::string& path, const std::vector<unsigned char>& bytes) {
+  std::ofstream file(path, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<unsigned char> read_file(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace vt::test
