@@ -10,6 +10,15 @@ constexpr std::uint8_t transfer_type_mask = 0x03;
 constexpr std::uint8_t transfer_type_bulk = 0x02;
 constexpr std::uint8_t direction_in = 0x80;
 
+// A normal user may open the sampler only where a udev rule grants access to it.
+#ifdef __linux__
+constexpr const char* permission_hint =
+    "No permission to open the sampler: install the udev rule 70-veltrin.rules (see README) or "
+    "run as root.\n";
+#else
+constexpr const char* permission_hint = "No permission to open the sampler.\n";
+#endif
+
 // The interfaces to try: those of the first configuration once it is active, or those of the
 // active configuration when the device could not be reconfigured. -1 after a message.
 int configure(usb_device& device, usb_connection& connection, usb_config_desc& config) {
@@ -56,6 +65,9 @@ int open_on_device(usb_device& device, unsigned vendor_id, unsigned product_id,
   std::unique_ptr<usb_connection> connection;
   if (const usb_error error = device.open(connection); error != usb_error::ok) {
     print_call_failure("IOCreatePlugInInterfaceForService(device)", error);
+    if (error == usb_error::access) {
+      std::fputs(permission_hint, stderr);
+    }
     return -1;
   }
   handle.connection = std::move(connection);

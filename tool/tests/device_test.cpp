@@ -65,7 +65,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "configuration.\nCreateInterfaceIterator failed: IOReturn 0xe00002bc.\n" +
                      no_interface},
         bus_case{"NoPermission", "access=denied", {}, 1, "",
-                 "IOCreatePlugInInterfaceForService(device) failed: IOReturn 0xe00002c1.\n"}),
+                 "IOCreatePlugInInterfaceForService(device) failed: IOReturn 0xe00002c1.\n"
+                 "No permission to open the sampler: install the udev rule 70-veltrin.rules "
+                 "(see README) or run as root.\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 vt::sim::scenario parse(const std::string& text) {
