@@ -18,5 +18,9 @@ test: build build-asan
 	ctest --preset default -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 
+# Benchmarks of the tool's own cost and of the application's handling of tool output.
+bench: build
+	@for b in build/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
+
 clean:
 	rm -rf build build-asan
