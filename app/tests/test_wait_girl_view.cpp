@@ -68,23 +68,22 @@ TEST_P(Decoding, ProducesTheLevelsOfTheRuns) {
   EXPECT_EQ(Levels(image), c.levels);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Runs, Decoding,
     ::testing::Values(
-        DecodeCase{
-            "LongRunOfLengthZeroWritesNothingAndTakesTwoBytes", 2, 1, {0x80, 0x0F, 0x10}, {0, 0}},
-        DecodeCase{
-            "ShortRun7FIsEightPixelsOfLevel15", 9, 1, {0x7F, 0x00}, Concat(Repeat(15, 8), {0})},
+        DecodeCase{"LongRunOfLengthZeroWritesNothingAndTakesTwoBytes",
+                   2, 1, {0x80, 0x0F, 0x10}, {0, 0}},
+        DecodeCase{"ShortRun7FIsEightPixelsOfLevel15",
+                   9, 1, {0x7F, 0x00}, Concat(Repeat(15, 8), {0})},
         DecodeCase{"LongRunFF0FIs127PixelsOfLevel15",
-                   128,
-                   1,
-                   {0xFF, 0x0F, 0x00},
-                   Concat(Repeat(15, 127), {0})},
+                   128, 1, {0xFF, 0x0F, 0x00}, Concat(Repeat(15, 127), {0})},
         DecodeCase{"LongRunIgnoresTheHighBitsOfItsLevelByte", 3, 1, {0x83, 0xF5}, {5, 5, 5}},
         DecodeCase{"RunsContinueAcrossRowEnds", 3, 2, {0x47, 0x02}, {7, 7, 7, 7, 7, 2}},
         DecodeCase{"RunPastTheLastPixelIsCutAndEndsDecoding", 2, 2, {0x7F}, {15, 15, 15, 15}},
         DecodeCase{"LongRunPastTheLastPixelIsCut", 5, 1, {0x90, 0x13}, Repeat(3, 5)}),
     [](const ::testing::TestParamInfo<DecodeCase>& info) { return info.param.name; });
+// clang-format on
 
 TEST(Decoding, EmptyFrameGivesAnEmptyImage) {
   const std::vector<std::uint8_t> record = Record(0, 5, {});
