@@ -1,5 +1,5 @@
 # Entry points for a fresh machine: every target installs what it needs first.
-.PHONY: deps build build-asan test demo run bench fuzz clean
+.PHONY: deps build build-asan build-fuzz test demo run bench fuzz clean
 
 JOBS ?= $(shell nproc)
 
@@ -14,13 +14,29 @@ build-asan: deps
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 
-test: build build-asan
+test: build build-asan build-fuzz
 	ctest --preset default -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
+	ctest --preset fuzz -j $(JOBS)
 
 # Benchmarks of the tool's own cost and of the application's handling of tool output.
 bench: build
 	@for b in build/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
+# Fuzz targets: a short smoke run of each is part of `make test`; this runs each for longer.
+FUZZ_SECONDS ?= 120
+build-fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+
+fuzz: build-fuzz
+	@for t in build-fuzz/fuzz/*; do \
+	  [ -f "$$t" ] && [ -x "$$t" ] || continue; \
+	  name=$$(basename $$t); mkdir -p build-fuzz/fuzz/$$name-corpus; \
+	  echo "== $$name"; \
+	  $$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -artifact_prefix=build-fuzz/fuzz/$$name- \
+	    build-fuzz/fuzz/$$name-corpus fuzz/corpus/$$name || exit 1; \
+	done
+
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-fuzz
