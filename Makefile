@@ -19,6 +19,14 @@ test: build build-asan build-fuzz
 	ctest --preset asan -j $(JOBS)
 	ctest --preset fuzz -j $(JOBS)
 
+# The application for a real sampler.
+run: build
+	build/Veltrin.app/Contents/MacOS/Veltrin
+
+# The application against the simulated sampler, with a generated demo OS image built in.
+demo: build
+	build/demo/Veltrin.app/Contents/MacOS/Veltrin
+
 # Benchmarks of the tool's own cost and of the application's handling of tool output.
 bench: build
 	@for b in build/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done

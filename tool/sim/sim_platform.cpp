@@ -1,7 +1,6 @@
 #include "sim_platform.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace vt::sim {
 
@@ -214,18 +213,3 @@ usb_error sim_platform::devices(std::vector<std::unique_ptr<usb_device>>& list) 
 }
 
 }  // namespace vt::sim
-
-namespace vt {
-
-std::unique_ptr<usb_platform> make_platform() {
-  const char* text = std::getenv("VTFLASH_SIM");
-  sim::scenario setup;
-  std::string error;
-  if (text != nullptr && !sim::parse_scenario(text, setup, error)) {
-    std::fprintf(stderr, "VTFLASH_SIM: %s.\n", error.c_str());
-    return nullptr;
-  }
-  return std::make_unique<sim::sim_platform>(std::move(setup));
-}
-
-}  // namespace vt

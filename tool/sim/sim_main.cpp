@@ -1,0 +1,28 @@
+// The platform of vtflash-sim and of the demo's flash tool: the simulated sampler, set up by the
+// VTFLASH_SIM environment variable, or by the scenario built into the program when it is unset.
+#include <cstdio>
+#include <cstdlib>
+
+#include "sim_platform.h"
+
+#ifndef VTFLASH_SIM_DEFAULT
+#define VTFLASH_SIM_DEFAULT ""
+#endif
+
+namespace vt {
+
+std::unique_ptr<usb_platform> make_platform() {
+  const char* text = std::getenv("VTFLASH_SIM");
+  if (text == nullptr) {
+    text = VTFLASH_SIM_DEFAULT;
+  }
+  sim::scenario setup;
+  std::string error;
+  if (!sim::parse_scenario(text, setup, error)) {
+    std::fprintf(stderr, "VTFLASH_SIM: %s.\n", error.c_str());
+    return nullptr;
+  }
+  return std::make_unique<sim::sim_platform>(std::move(setup));
+}
+
+}  // namespace vt
