@@ -36,7 +36,11 @@ QRgb WaitGirlLevelColor(int level) {
               ColorComponent(t, 0.71, 0.22));
 }
 
-QImage DecodeWaitGirlFrame(const std::uint8_t* record) {
+namespace {
+
+// `end` is one past the last byte that may be read, or null for the built-in records, which end
+// where their last pixel is produced.
+QImage DecodeRecord(const std::uint8_t* record, const std::uint8_t* end) {
   const int width = record[0] | (record[1] << 8);
   const int height = record[2] | (record[3] << 8);
   const qsizetype count = qsizetype(width) * height;
@@ -50,10 +54,11 @@ QImage DecodeWaitGirlFrame(const std::uint8_t* record) {
 
   const std::uint8_t* read = record + 4;
   qsizetype p = 0;
-  while (p < count) {
+  while (p < count && (end == nullptr || read < end)) {
     const std::uint8_t b = read[0];
     const bool longRun = b >= 0x80;
     const qsizetype length = longRun ? (b & 0x7F) : (b >> 4) + 1;
+    if (longRun && end != nullptr && read + 1 >= end) break;
     const int level = longRun ? (read[1] & 0x0F) : (b & 0x0F);
     const QRgb color = WaitGirlLevelColor(level);
     for (const qsizetype end = std::min(p + length, count); p < end; ++p) {
@@ -66,6 +71,15 @@ QImage DecodeWaitGirlFrame(const std::uint8_t* record) {
     read += longRun ? 2 : 1;
   }
   return image;
+}
+
+}  // namespace
+
+QImage DecodeWaitGirlFrame(const std::uint8_t* record) { return DecodeRecord(record, nullptr); }
+
+QImage DecodeWaitGirlFrame(const std::uint8_t* record, std::size_t size) {
+  if (size < 4) return {};
+  return DecodeRecord(record, record + size);
 }
 
 bool SystemPrefersReducedMotion() {

@@ -16,6 +16,9 @@ QRgb WaitGirlLevelColor(int level);
 // Decodes one run-length frame record (16-bit width and height, little-endian, then runs) into an
 // opaque RGBX image. The record has no length: decoding stops after width x height pixels.
 QImage DecodeWaitGirlFrame(const std::uint8_t* record);
+// The same for a record of known size: reading stops at its end too, and pixels that no run
+// reached stay zero. A record shorter than its 4-byte header gives a null image.
+QImage DecodeWaitGirlFrame(const std::uint8_t* record, std::size_t size);
 
 // True when the user has asked the desktop to reduce motion. On GNOME this is the
 // "enable-animations" setting, read with a short bounded wait; elsewhere the answer is no.

@@ -90,6 +90,19 @@ TEST(Decoding, EmptyFrameGivesAnEmptyImage) {
   EXPECT_TRUE(DecodeWaitGirlFrame(record.data()).isNull());
 }
 
+// A record of known size is read no further than its end, whatever its runs claim; what no run
+// reached stays zero.
+TEST(Decoding, RecordOfKnownSizeStopsAtItsEnd) {
+  const std::vector<std::uint8_t> record = {4, 0, 2, 0, 0x1F, 0x80, 0x80, 0x85};
+  const QImage image = DecodeWaitGirlFrame(record.data(), record.size());
+  ASSERT_EQ(image.size(), QSize(4, 2));
+  EXPECT_EQ(image.pixel(0, 0), WaitGirlLevelColor(15));
+  EXPECT_EQ(image.pixel(1, 0), WaitGirlLevelColor(15));
+  EXPECT_EQ(image.constBits()[4 * 2], 0);      // pixel 2 untouched
+  EXPECT_EQ(image.constBits()[4 * 2 + 3], 0);
+  EXPECT_TRUE(DecodeWaitGirlFrame(record.data(), 3).isNull());
+}
+
 TEST(Decoding, WritesOpaqueRgbxPixels) {
   const std::vector<std::uint8_t> record = Record(1, 1, {0x00});
   const QImage image = DecodeWaitGirlFrame(record.data());
