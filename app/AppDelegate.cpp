@@ -1,0 +1,192 @@
+#include "AppDelegate.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+#include <cmath>
+
+#include "Dialogs.h"
+#include "PlainLabel.h"
+#include "StatusDot.h"
+#include "TextFormat.h"
+#include "Translations.h"
+
+namespace {
+
+QTextCharFormat MakeLogFormat() {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setPixelSize(11);
+  font.setWeight(QFont::Normal);
+  font.setItalic(false);
+  QTextCharFormat format;
+  format.setFont(font, QTextCharFormat::FontPropertiesAll);
+  // No foreground is set: the log view draws such text in its palette's text colour, which
+  // follows the light or dark appearance.
+  return format;
+}
+
+}  // namespace
+
+AppDelegate::AppDelegate(std::unique_ptr<Dialogs> dialogs, QObject* parent)
+    : QObject(parent),
+      dialogs_(dialogs ? std::move(dialogs) : std::make_unique<QtDialogs>()),
+      bundlePath_(bundleDirectoryForExecutableDir(QCoreApplication::applicationDirPath())),
+      logFormat_(MakeLogFormat()) {}
+
+AppDelegate::~AppDelegate() {
+  // Quitting does nothing to a flash tool that still runs: a tool stopped in the middle of a
+  // write would leave the sampler without an OS. The process object is let go, not destroyed,
+  // because destroying it would kill the tool.
+  if (currentTask_) {
+    currentTask_->disconnect(this);
+    currentTask_->setParent(nullptr);
+    currentTask_ = nullptr;
+  }
+  delete mainMenu_;
+  window_.reset();
+}
+
+QString AppDelegate::bundleDirectoryForExecutableDir(const QString& executableDir) {
+  const QDir macos(QDir::cleanPath(executableDir));
+  QDir contents = macos;
+  if (macos.dirName() != QLatin1String("MacOS") || !contents.cdUp() ||
+      contents.dirName() != QLatin1String("Contents")) {
+    return macos.path();
+  }
+  QDir bundle = contents;
+  if (!bundle.cdUp() || !bundle.dirName().endsWith(QLatin1String(".app")) ||
+      bundle.dirName() == QLatin1String(".app")) {
+    return macos.path();
+  }
+  return bundle.path();
+}
+
+QString AppDelegate::bundledFirmwarePath() const {
+  const QString path = bundlePath_ + QStringLiteral("/Contents/Resources/mpcv171.bin");
+  return QFileInfo::exists(path) ? path : QString();
+}
+
+void AppDelegate::setOperation(const QString& key, int percent) {
+  operationKey_ = key;
+  operationPercent_ = percent;
+  refreshTexts();
+}
+
+void AppDelegate::updateButtons() {
+  if (!window_) {
+    return;
+  }
+  const bool busy = currentTask_ != nullptr;
+  checkButton_->setEnabled(!busy);
+  chooseButton_->setEnabled(!busy);
+  builtinButton_->setEnabled(!busy && !bundledFirmwarePath().isEmpty());
+  installButton_->setEnabled(!busy && deviceState_ == DeviceStateReady && !firmwarePath_.isEmpty());
+}
+
+void AppDelegate::refreshTexts() {
+  if (!window_) {
+    return;
+  }
+  subtitleLabel_->setText(L("subtitle"));
+  deviceCaptionLabel_->setText(L("device.caption"));
+  firmwareCaptionLabel_->setText(L("firmware.caption"));
+  logCaptionLabel_->setText(L("log.caption"));
+  checkButton_->setText(L("button.check"));
+  builtinButton_->setText(L("button.bundled"));
+  chooseButton_->setText(L("button.choose"));
+  installButton_->setText(L("button.install"));
+  refreshDeviceStatus();
+  refreshFirmwareLabel();
+  operationLabel_->setText(L(operationKey_));
+  percentLabel_->setText(FormatPercent(operationPercent_));
+}
+
+void AppDelegate::refreshDeviceStatus() {
+  switch (deviceState_) {
+    case DeviceStateChecking:
+      deviceStatusLabel_->setText(L("device.checking"));
+      deviceDetailLabel_->setText(L("device.checking.detail"));
+      deviceStatusDot_->setTone(StatusDot::Tone::Orange);
+      return;
+    case DeviceStateReady:
+      // The geometry line is the tool's own English text and is shown as it was printed.
+      deviceStatusLabel_->setText(L("device.ready"));
+      deviceDetailLabel_->setText(deviceGeometry_);
+      deviceStatusDot_->setTone(StatusDot::Tone::Green);
+      return;
+    case DeviceStateFailed:
+      deviceStatusLabel_->setText(L("device.failed"));
+      deviceDetailLabel_->setText(L("device.failed.detail"));
+      deviceStatusDot_->setTone(StatusDot::Tone::Red);
+      return;
+    case DeviceStateUnknown:
+      break;
+  }
+  deviceStatusLabel_->setText(L("device.unknown"));
+  deviceDetailLabel_->setText(L("device.unknown.detail"));
+  deviceStatusDot_->setTone(StatusDot::Tone::TertiaryLabel);
+}
+
+void AppDelegate::refreshFirmwareLabel() {
+  if (!firmwarePath_.isEmpty()) {
+    // The size is read anew each time; a file that has gone since it was chosen reads as 0 bytes
+    // and stays chosen.
+    const QFileInfo file(firmwarePath_);
+    const qint64 size = file.exists() ? std::max<qint64>(file.size(), 0) : 0;
+    firmwareLabel_->setText(FormatFirmwareLabel(file.fileName(), size));
+    firmwareLabel_->setToolTip(firmwarePath_);
+    firmwareLabel_->setTone(PlainLabel::Tone::Primary);
+    return;
+  }
+  const QString hint =
+      bundledFirmwarePath().isEmpty() ? L("firmware.bundledMissing") : L("firmware.none");
+  firmwareLabel_->setText(hint);
+  firmwareLabel_->setToolTip(hint);
+  firmwareLabel_->setTone(PlainLabel::Tone::Secondary);
+}
+
+void AppDelegate::appendLog(const QString& text) {
+  if (text.isEmpty() || !logView_) {
+    return;
+  }
+  // A cursor of its own writes at the end. A selection or caret that touches the end would move
+  // along with the insertion, so it is put back: the user's selection stays as it was.
+  const QTextCursor selection = logView_->textCursor();
+  const int anchor = selection.anchor();
+  const int position = selection.position();
+  QTextCursor cursor(logView_->document());
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(text, logFormat_);
+  if (logView_->textCursor().anchor() != anchor || logView_->textCursor().position() != position) {
+    QTextCursor restored(logView_->document());
+    restored.setPosition(anchor);
+    restored.setPosition(position, QTextCursor::KeepAnchor);
+    logView_->setTextCursor(restored);
+  }
+  QScrollBar* bar = logView_->verticalScrollBar();
+  bar->setValue(bar->maximum());
+}
+
+double AppDelegate::progressValue() const {
+  if (!progress_) {
+    return 0.0;
+  }
+  return double(progress_->value()) / kProgressScale;
+}
+
+void AppDelegate::setProgressValue(double value) {
+  if (!progress_) {
+    return;
+  }
+  progress_->setValue(int(std::lround(std::clamp(value, 0.0, 100.0) * kProgressScale)));
+}

@@ -1,0 +1,180 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTextCharFormat>
+#include <QWidget>
+#include <memory>
+
+#include "Dialogs.h"
+
+class PlainLabel;
+class QMenuBar;
+class QPlainTextEdit;
+class QProcess;
+class QProgressBar;
+class QPushButton;
+class SegmentedControl;
+class StatusDot;
+class WaitGirlView;
+
+// What the application knows about the sampler. Only a device check changes it.
+enum DeviceState : qint64 {
+  DeviceStateUnknown = 0,   // not checked since launch
+  DeviceStateChecking = 1,  // a check ("--info" run) is under way
+  DeviceStateReady = 2,     // the last check ended with exit status 0
+  DeviceStateFailed = 3,    // the last check failed, or the tool could not be found or started
+};
+
+// The one controller of the application: it owns the window and its views, the chosen OS image,
+// what is known about the sampler, the current operation and the flash tool process while one
+// runs. Every action of the window ends in one of its methods. Property setters only store; the
+// methods that change state call refreshTexts and updateButtons themselves.
+class AppDelegate : public QObject {
+  Q_OBJECT
+
+ public:
+  // `dialogs` answers the confirmations and shows the alerts and the open panel; null means the
+  // on-screen QtDialogs.
+  explicit AppDelegate(std::unique_ptr<Dialogs> dialogs = nullptr, QObject* parent = nullptr);
+  ~AppDelegate() override;
+
+  // Launch and application (AppDelegate_Window.cpp, AppDelegate_App.cpp).
+  void applicationDidFinishLaunching();
+  bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
+  void openWebsite();
+  void installMainMenu();
+  void languageChanged();
+
+  // Display and state (AppDelegate.cpp).
+  void refreshTexts();
+  void setOperation(const QString& key, int percent);
+  void updateButtons();
+  void appendLog(const QString& text);
+  QString bundledFirmwarePath() const;
+
+  // OS image selection (AppDelegate_Firmware.cpp).
+  bool validateFirmwareAtPath(const QString& path, QString* error) const;
+  void selectFirmwareAtPath(const QString& path);
+  void useBundledFirmware();
+  void chooseFirmware();
+
+  // Flash tool runner (AppDelegate_Runner.cpp).
+  QString loaderPath() const;
+  void checkDevice();
+  void installFirmware();
+  void runLoaderWithArguments(const QStringList& arguments, const QString& mode);
+  void handleTaskOutput(const QString& text);
+  // One chunk of the tool's output as text: UTF-8 when the bytes are valid UTF-8 by themselves,
+  // else ISO Latin 1.
+  static QString decodeOutputChunk(const QByteArray& bytes);
+
+  // Output parsing and completion (AppDelegate_Completion.cpp).
+  void parseProgressFromText(const QString& text);
+  void handleTaskFinished(int status, const QString& mode);
+
+  // The bundle directory: the folder two levels above `executableDir` when that folder is
+  // "<X>.app/Contents/MacOS", else `executableDir` itself.
+  static QString bundleDirectoryForExecutableDir(const QString& executableDir);
+  // Where the flash tool and the built-in image are looked up; starts as the running
+  // executable's bundle directory. Tests point it at a folder of their own.
+  QString bundlePath() const { return bundlePath_; }
+  void setBundlePath(const QString& path) { bundlePath_ = path; }
+
+  // The progress bar counts in hundredths of a percent, so the half steps of the progress lines
+  // (n x 0.5) survive its integer range.
+  static constexpr int kProgressScale = 100;
+  // The progress bar's value, 0 to 100.
+  double progressValue() const;
+  void setProgressValue(double value);
+
+  // The menu bar most recently built by installMainMenu; the window shows it.
+  QMenuBar* mainMenu() const { return mainMenu_; }
+
+  // Views, built once by applicationDidFinishLaunching and never replaced.
+  QWidget* window() const { return window_.get(); }
+  PlainLabel* subtitleLabel() const { return subtitleLabel_; }
+  SegmentedControl* languageControl() const { return languageControl_; }
+  WaitGirlView* girlView() const { return girlView_; }
+  PlainLabel* deviceCaptionLabel() const { return deviceCaptionLabel_; }
+  StatusDot* deviceStatusDot() const { return deviceStatusDot_; }
+  PlainLabel* deviceStatusLabel() const { return deviceStatusLabel_; }
+  PlainLabel* deviceDetailLabel() const { return deviceDetailLabel_; }
+  PlainLabel* firmwareCaptionLabel() const { return firmwareCaptionLabel_; }
+  PlainLabel* firmwareLabel() const { return firmwareLabel_; }
+  PlainLabel* operationLabel() const { return operationLabel_; }
+  PlainLabel* percentLabel() const { return percentLabel_; }
+  PlainLabel* logCaptionLabel() const { return logCaptionLabel_; }
+  QPushButton* checkButton() const { return checkButton_; }
+  QPushButton* chooseButton() const { return chooseButton_; }
+  QPushButton* builtinButton() const { return builtinButton_; }
+  QPushButton* installButton() const { return installButton_; }
+  QProgressBar* progress() const { return progress_; }
+  QPlainTextEdit* logView() const { return logView_; }
+
+  // State.
+  QString firmwarePath() const { return firmwarePath_; }
+  void setFirmwarePath(const QString& path) { firmwarePath_ = path; }
+  DeviceState deviceState() const { return deviceState_; }
+  void setDeviceState(DeviceState state) { deviceState_ = state; }
+  QString deviceGeometry() const { return deviceGeometry_; }
+  void setDeviceGeometry(const QString& geometry) { deviceGeometry_ = geometry; }
+  QString operationKey() const { return operationKey_; }
+  void setOperationKey(const QString& key) { operationKey_ = key; }
+  int operationPercent() const { return operationPercent_; }
+  void setOperationPercent(int percent) { operationPercent_ = percent; }
+  QProcess* currentTask() const { return currentTask_; }
+  QString currentMode() const { return currentMode_; }
+  void setCurrentMode(const QString& mode) { currentMode_ = mode; }
+  QString taskOutput() const { return taskOutput_; }
+  void setTaskOutput(const QString& output) { taskOutput_ = output; }
+
+ signals:
+  // A run has ended and handleTaskFinished has done all its work, final alert included.
+  void runFinished(int status, const QString& mode);
+
+ private:
+  void buildWindow();
+  void buildFooter(QWidget* root);
+  void attachMainMenu();
+  void refreshDeviceStatus();
+  void refreshFirmwareLabel();
+  void readTaskOutput();
+  void taskDidFinish();
+  void releaseTask();
+
+  std::unique_ptr<Dialogs> dialogs_;
+  QString bundlePath_;
+  QTextCharFormat logFormat_;
+  QMenuBar* mainMenu_ = nullptr;
+
+  std::unique_ptr<QWidget> window_;
+  PlainLabel* subtitleLabel_ = nullptr;
+  SegmentedControl* languageControl_ = nullptr;
+  WaitGirlView* girlView_ = nullptr;
+  PlainLabel* deviceCaptionLabel_ = nullptr;
+  StatusDot* deviceStatusDot_ = nullptr;
+  PlainLabel* deviceStatusLabel_ = nullptr;
+  PlainLabel* deviceDetailLabel_ = nullptr;
+  PlainLabel* firmwareCaptionLabel_ = nullptr;
+  PlainLabel* firmwareLabel_ = nullptr;
+  PlainLabel* operationLabel_ = nullptr;
+  PlainLabel* percentLabel_ = nullptr;
+  PlainLabel* logCaptionLabel_ = nullptr;
+  QPushButton* checkButton_ = nullptr;
+  QPushButton* chooseButton_ = nullptr;
+  QPushButton* builtinButton_ = nullptr;
+  QPushButton* installButton_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QPlainTextEdit* logView_ = nullptr;
+
+  QString firmwarePath_;
+  DeviceState deviceState_ = DeviceStateUnknown;
+  QString deviceGeometry_;
+  QString operationKey_;
+  int operationPercent_ = 0;
+  QProcess* currentTask_ = nullptr;  // a child of this controller while it runs
+  QString currentMode_;
+  QString taskOutput_;
+};

@@ -1,0 +1,168 @@
+// The main window: built once at launch, fixed size, fixed layout. Only contents change later.
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QKeySequence>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegion>
+#include <QShortcut>
+
+#include "AppDelegate.h"
+#include "CardView.h"
+#include "Frame.h"
+#include "PlainLabel.h"
+#include "SegmentedControl.h"
+#include "StatusDot.h"
+#include "Translations.h"
+#include "WaitGirlView.h"
+
+namespace {
+
+constexpr int kWindowWidth = 760;
+constexpr int kWindowHeight = 620;
+
+// Sizes of the layout are logical pixels, so font sizes are pixel sizes.
+QFont SystemFont(int pixelSize, QFont::Weight weight) {
+  QFont font = QApplication::font();
+  font.setPixelSize(pixelSize);
+  font.setWeight(weight);
+  return font;
+}
+
+template <typename View>
+View* Place(View* view, const QWidget* parent, int x, int y, int width, int height) {
+  view->setGeometry(FrameInParent(parent->height(), x, y, width, height));
+  return view;
+}
+
+PlainLabel* MakeLabel(QWidget* parent, const QFont& font, PlainLabel::Tone tone) {
+  auto* label = new PlainLabel(parent);
+  label->setFont(font);
+  label->setTone(tone);
+  return label;
+}
+
+QPushButton* MakeButton(QWidget* parent) {
+  auto* button = new QPushButton(parent);
+  button->setAutoDefault(false);
+  return button;
+}
+
+CardView* MakeCard(QWidget* parent, int x, int y, int width, int height) {
+  return Place(new CardView(parent), parent, x, y, width, height);
+}
+
+QPlainTextEdit* MakeLogView(QWidget* parent) {
+  auto* log = new QPlainTextEdit(parent);
+  log->setReadOnly(true);
+  log->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  log->setUndoRedoEnabled(false);
+  log->setFrameShape(QFrame::NoFrame);
+  log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  log->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  log->document()->setDocumentMargin(10);
+  QPalette palette = log->palette();
+  QColor base = palette.color(QPalette::Base);
+  base.setAlphaF(0.55f);
+  palette.setColor(QPalette::Base, base);
+  log->setPalette(palette);
+  return log;
+}
+
+// Rounds the corners of a view by clipping it to a rounded rectangle.
+void RoundCorners(QWidget* view, qreal radius) {
+  QPainterPath path;
+  path.addRoundedRect(QRectF(view->rect()), radius, radius);
+  view->setMask(QRegion(path.toFillPolygon().toPolygon()));
+}
+
+}  // namespace
+
+void AppDelegate::applicationDidFinishLaunching() {
+  operationKey_ = QStringLiteral("op.ready");
+  operationPercent_ = -1;
+  buildWindow();
+
+  appendLog(L("log.started") + QLatin1Char('\n'));
+  refreshTexts();
+  updateButtons();
+  window_->show();
+  window_->raise();
+  window_->activateWindow();
+}
+
+void AppDelegate::buildWindow() {
+  window_ = std::make_unique<QWidget>();
+  QWidget* root = window_.get();
+  root->setWindowTitle(QStringLiteral("Veltrin"));
+  root->setFixedSize(kWindowWidth, kWindowHeight);
+  root->setAttribute(Qt::WA_DeleteOnClose, false);
+
+  auto* title = Place(MakeLabel(root, SystemFont(26, QFont::Bold), PlainLabel::Tone::Primary), root,
+                      26, 552, 420, 32);
+  title->setText(QStringLiteral("Veltrin"));
+  subtitleLabel_ =
+      Place(MakeLabel(root, SystemFont(13, QFont::Normal), PlainLabel::Tone::Secondary), root, 27,
+            530, 520, 18);
+  languageControl_ = Place(new SegmentedControl({QStringLiteral("EN"), QStringLiteral("RU")}, root),
+                           root, 636, 554, 100, 24);
+  languageControl_->setSelectedSegment(CurrentLanguage == 1 ? 1 : 0);
+  girlView_ = Place(new WaitGirlView(root), root, 24, 332, 260, 184);
+
+  CardView* device = MakeCard(root, 300, 416, 436, 100);
+  deviceCaptionLabel_ = MakeCaption(FrameInParent(device->height(), 16, 76, 280, 14), device);
+  deviceStatusDot_ = Place(new StatusDot(device), device, 17, 55, 10, 10);
+  deviceStatusLabel_ =
+      Place(MakeLabel(device, SystemFont(14, QFont::DemiBold), PlainLabel::Tone::Primary), device,
+            34, 50, 270, 20);
+  deviceDetailLabel_ =
+      Place(MakeLabel(device, SystemFont(12, QFont::Normal), PlainLabel::Tone::Secondary), device,
+            16, 12, 290, 32);
+  deviceDetailLabel_->setMaxLines(2);
+  checkButton_ = Place(MakeButton(device), device, 320, 34, 104, 32);
+
+  CardView* firmware = MakeCard(root, 300, 332, 436, 72);
+  firmwareCaptionLabel_ = MakeCaption(FrameInParent(firmware->height(), 16, 48, 190, 14), firmware);
+  firmwareLabel_ =
+      Place(MakeLabel(firmware, SystemFont(13, QFont::Medium), PlainLabel::Tone::Primary), firmware,
+            16, 18, 190, 20);
+  firmwareLabel_->setElideMode(PlainLabel::Elide::Middle);
+  builtinButton_ = Place(MakeButton(firmware), firmware, 212, 20, 104, 32);
+  chooseButton_ = Place(MakeButton(firmware), firmware, 320, 20, 104, 32);
+
+  CardView* operation = MakeCard(root, 24, 232, 712, 84);
+  operationLabel_ =
+      Place(MakeLabel(operation, SystemFont(13, QFont::Medium), PlainLabel::Tone::Primary),
+            operation, 16, 52, 440, 18);
+  // Every character of the fixed-pitch font has the same width, so the percentage does not
+  // shift sideways while its digits change.
+  QFont digits = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  digits.setPixelSize(13);
+  digits.setWeight(QFont::Normal);
+  percentLabel_ =
+      Place(MakeLabel(operation, digits, PlainLabel::Tone::Secondary), operation, 456, 52, 80, 18);
+  percentLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  progress_ = Place(new QProgressBar(operation), operation, 16, 22, 520, 20);
+  progress_->setRange(0, 100 * kProgressScale);
+  progress_->setValue(0);
+  progress_->setTextVisible(false);
+  installButton_ = Place(MakeButton(operation), operation, 552, 22, 148, 40);
+  installButton_->setDefault(true);
+
+  logCaptionLabel_ = MakeCaption(FrameInParent(root->height(), 28, 206, 300, 14), root);
+  logView_ = Place(MakeLogView(root), root, 24, 44, 712, 156);
+  RoundCorners(logView_, 12);
+
+  connect(checkButton_, &QPushButton::clicked, this, &AppDelegate::checkDevice);
+  connect(installButton_, &QPushButton::clicked, this, &AppDelegate::installFirmware);
+
+  // Return starts the installation like a click on the default button, and only when that
+  // button is enabled (a disabled button ignores click()).
+  for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+    auto* shortcut = new QShortcut(QKeySequence(key), root);
+    connect(shortcut, &QShortcut::activated, installButton_, &QPushButton::click);
+  }
+}

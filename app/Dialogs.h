@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+// The modal questions and notices of the controller. The controller owns one implementation:
+// QtDialogs on screen, a recording fake in tests.
+class Dialogs {
+ public:
+  enum class Style { Informational, Warning, Critical };
+
+  virtual ~Dialogs() = default;
+
+  // Asks a yes/no question with two buttons, the accepting one first and default. True when the
+  // user chose the accepting button.
+  virtual bool confirm(Style style, const QString& title, const QString& text,
+                       const QString& acceptText, const QString& cancelText) = 0;
+
+  // Shows a notice with the platform's single default button and returns when it is closed.
+  virtual void alert(Style style, const QString& title, const QString& text) = 0;
+
+  // Lets the user pick one existing OS image file (*.bin); the empty string when cancelled.
+  virtual QString openFile(const QString& message) = 0;
+};
+
+// Dialogs on screen: QMessageBox and QFileDialog, modal to the whole application.
+class QtDialogs : public Dialogs {
+ public:
+  bool confirm(Style style, const QString& title, const QString& text, const QString& acceptText,
+               const QString& cancelText) override;
+  void alert(Style style, const QString& title, const QString& text) override;
+  QString openFile(const QString& message) override;
+};

@@ -1,0 +1,342 @@
+// What the window shows for each state of the controller, in both languages.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFontDatabase>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include "PlainLabel.h"
+#include "StatusDot.h"
+#include "Translations.h"
+#include "WaitGirlView.h"
+#include "test_support.h"
+
+namespace {
+
+struct DeviceStateCase {
+  DeviceState state;
+  int language;
+  const char* status;
+  const char* detail;
+  StatusDot::Tone dot;
+};
+
+class DeviceStateDisplay : public ::testing::TestWithParam<DeviceStateCase> {};
+
+TEST_P(DeviceStateDisplay, ShowsStatusDetailAndDotColour) {
+  const DeviceStateCase& c = GetParam();
+  Harness h;
+  h.launch();
+  LanguageScope language(c.language);
+  h.app().setDeviceState(c.state);
+  h.app().setDeviceGeometry(
+      QStringLiteral("Flash geometry: 64 blocks x 65536 bytes (4194304 bytes)."));
+  h.app().refreshTexts();
+
+  EXPECT_EQ(h.app().deviceStatusLabel()->text(), QString::fromUtf8(c.status));
+  EXPECT_EQ(h.app().deviceDetailLabel()->text(), QString::fromUtf8(c.detail));
+  EXPECT_EQ(h.app().deviceStatusDot()->tone(), c.dot);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothLanguages, DeviceStateDisplay,
+    ::testing::Values(
+        DeviceStateCase{DeviceStateUnknown, 0, "MPC4000 not checked",
+                        "Connect the MPC4000 over USB and switch it to OS Loader mode.",
+                        StatusDot::Tone::TertiaryLabel},
+        DeviceStateCase{DeviceStateChecking, 0, "Checking MPC4000\u2026",
+                        "Opening the USB interface and reading the flash geometry.",
+                        StatusDot::Tone::Orange},
+        DeviceStateCase{DeviceStateReady, 0, "MPC4000 connected",
+                        "Flash geometry: 64 blocks x 65536 bytes (4194304 bytes).",
+                        StatusDot::Tone::Green},
+        DeviceStateCase{DeviceStateFailed, 0, "MPC4000 not opened",
+                        "Check USB, OS Loader mode and the macOS permission to access the device.",
+                        StatusDot::Tone::Red},
+        DeviceStateCase{DeviceStateUnknown, 1, "MPC4000 не проверен",
+                        "Подключите MPC4000 по USB и включите режим OS Loader на устройстве.",
+                        StatusDot::Tone::TertiaryLabel},
+        DeviceStateCase{DeviceStateChecking, 1, "Проверяю MPC4000\u2026",
+                        "Открываю USB-интерфейс и читаю flash geometry.", StatusDot::Tone::Orange},
+        DeviceStateCase{DeviceStateReady, 1, "MPC4000 подключен",
+                        "Flash geometry: 64 blocks x 65536 bytes (4194304 bytes).",
+                        StatusDot::Tone::Green},
+        DeviceStateCase{DeviceStateFailed, 1, "MPC4000 не открыт",
+                        "Проверьте USB, режим OS Loader и разрешение macOS на доступ к устройству.",
+                        StatusDot::Tone::Red}));
+
+TEST(ControllerDisplay, ReadyWithoutGeometryLeavesTheDetailEmpty) {
+  Harness h;
+  h.launch();
+  h.app().setDeviceState(DeviceStateReady);
+  h.app().refreshTexts();
+  EXPECT_EQ(h.app().deviceDetailLabel()->text(), QString());
+}
+
+TEST(ControllerDisplay, DotColoursAreTheSystemColoursOfLightAndDarkPalettes) {
+  QPalette light;
+  light.setColor(QPalette::Window, QColor(236, 236, 236));
+  QPalette dark;
+  dark.setColor(QPalette::Window, QColor(30, 30, 30));
+  EXPECT_EQ(StatusDot::colorFor(StatusDot::Tone::Green, light), QColor(52, 199, 89));
+  EXPECT_EQ(StatusDot::colorFor(StatusDot::Tone::Green, dark), QColor(48, 209, 88));
+  EXPECT_EQ(StatusDot::colorFor(StatusDot::Tone::Red, light), QColor(255, 59, 48));
+  EXPECT_EQ(StatusDot::colorFor(StatusDot::Tone::Orange, dark), QColor(255, 159, 10));
+}
+
+struct FixedTextsCase {
+  int language;
+  const char* subtitle;
+  const char* captions[3];
+  const char* buttons[4];  // check, bundled, choose, install
+};
+
+class FixedTexts : public ::testing::TestWithParam<FixedTextsCase> {};
+
+TEST_P(FixedTexts, CaptionsButtonsAndSubtitleFollowTheLanguage) {
+  const FixedTextsCase& c = GetParam();
+  Harness h;
+  h.launch();
+  LanguageScope language(c.language);
+  h.app().refreshTexts();
+  EXPECT_EQ(h.app().subtitleLabel()->text(), QString::fromUtf8(c.subtitle));
+  EXPECT_EQ(h.app().deviceCaptionLabel()->text(), QString::fromUtf8(c.captions[0]));
+  EXPECT_EQ(h.app().firmwareCaptionLabel()->text(), QString::fromUtf8(c.captions[1]));
+  EXPECT_EQ(h.app().logCaptionLabel()->text(), QString::fromUtf8(c.captions[2]));
+  EXPECT_EQ(h.app().checkButton()->text(), QString::fromUtf8(c.buttons[0]));
+  EXPECT_EQ(h.app().builtinButton()->text(), QString::fromUtf8(c.buttons[1]));
+  EXPECT_EQ(h.app().chooseButton()->text(), QString::fromUtf8(c.buttons[2]));
+  EXPECT_EQ(h.app().installButton()->text(), QString::fromUtf8(c.buttons[3]));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothLanguages, FixedTexts,
+    ::testing::Values(FixedTextsCase{0,
+                                     "Install the OS on an Akai MPC4000 over USB",
+                                     {"DEVICE", "FIRMWARE", "LOG"},
+                                     {"Check", "Bundled", "Choose\u2026", "Flash OS"}},
+                      FixedTextsCase{1,
+                                     "Загрузка OS в Akai MPC4000 через USB",
+                                     {"УСТРОЙСТВО", "ПРОШИВКА", "ЖУРНАЛ"},
+                                     {"Проверить", "Встроенная", "Выбрать\u2026", "Прошить OS"}}));
+
+struct OperationCase {
+  const char* key;
+  int percent;
+  int language;
+  const char* text;
+  const char* percentText;
+};
+
+class OperationDisplay : public ::testing::TestWithParam<OperationCase> {};
+
+TEST_P(OperationDisplay, ShowsOperationAndPercentage) {
+  const OperationCase& c = GetParam();
+  Harness h;
+  h.launch();
+  LanguageScope language(c.language);
+  h.app().setOperation(QString::fromLatin1(c.key), c.percent);
+  EXPECT_EQ(h.app().operationKey(), QString::fromLatin1(c.key));
+  EXPECT_EQ(h.app().operationPercent(), c.percent);
+  EXPECT_EQ(h.app().operationLabel()->text(), QString::fromUtf8(c.text));
+  EXPECT_EQ(h.app().percentLabel()->text(), QString::fromUtf8(c.percentText));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryOperation, OperationDisplay,
+    ::testing::Values(OperationCase{"op.ready", -1, 0, "Ready", ""},
+                      OperationCase{"op.checking", -1, 0, "Checking the connection", ""},
+                      OperationCase{"op.deviceReady", -1, 1, "Устройство готово", ""},
+                      OperationCase{"op.checkFailed", -1, 0, "Check failed", ""},
+                      OperationCase{"op.flashing", 0, 0, "Flashing the MPC4000", "0%"},
+                      OperationCase{"op.erase", 37, 0, "Erasing flash", "37%"},
+                      OperationCase{"op.erase", 37, 1, "Стирание flash", "37%"},
+                      OperationCase{"op.write", 100, 0, "Writing OS", "100%"},
+                      OperationCase{"op.done", -1, 1, "Прошивка завершена", ""},
+                      OperationCase{"op.error", -1, 0, "Flashing failed", ""}));
+
+TEST(ControllerDisplay, FirmwareLabelShowsNameAndSizeWithFullPathAsTooltip) {
+  Harness h;
+  h.launch();
+  const QString path = h.makeImage(QStringLiteral("mpcv171.bin"), MakeImageBytes(1572864));
+  h.app().setFirmwarePath(path);
+  h.app().refreshTexts();
+  EXPECT_EQ(h.app().firmwareLabel()->text(), QStringLiteral("mpcv171.bin  \u00b7  1.5 MB"));
+  EXPECT_EQ(h.app().firmwareLabel()->toolTip(), path);
+  EXPECT_EQ(h.app().firmwareLabel()->tone(), PlainLabel::Tone::Primary);
+}
+
+TEST(ControllerDisplay, FirmwareSizeUsesAFullStopInRussianAndUnderARussianLocale) {
+  Harness h;
+  h.launch();
+  const QLocale previous;
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+  LanguageScope language(1);
+  const QString path = h.makeImage(QStringLiteral("big image.bin"), MakeImageBytes(2411724));
+  h.app().setFirmwarePath(path);
+  h.app().refreshTexts();
+  QLocale::setDefault(previous);
+  EXPECT_EQ(h.app().firmwareLabel()->text(), QStringLiteral("big image.bin  \u00b7  2.3 MB"));
+}
+
+TEST(ControllerDisplay, VanishedFirmwareStaysChosenWithZeroMegabytes) {
+  Harness h;
+  h.launch();
+  const QString path = h.makeImage(QStringLiteral("gone.bin"), MakeImageBytes(4096));
+  h.app().setFirmwarePath(path);
+  QFile::remove(path);
+  h.app().refreshTexts();
+  EXPECT_EQ(h.app().firmwareLabel()->text(), QStringLiteral("gone.bin  \u00b7  0.0 MB"));
+  EXPECT_EQ(h.app().firmwarePath(), path);
+}
+
+struct FirmwareHintCase {
+  bool bundled;
+  int language;
+  const char* text;
+};
+
+class FirmwareHint : public ::testing::TestWithParam<FirmwareHintCase> {};
+
+TEST_P(FirmwareHint, NoChosenImageShowsAHintInTheSecondaryColour) {
+  const FirmwareHintCase& c = GetParam();
+  Harness h;
+  if (c.bundled) {
+    h.installBuiltinImage(QByteArray(10, 'x'));  // found by name, not checked here
+  }
+  h.launch();
+  LanguageScope language(c.language);
+  h.app().refreshTexts();
+  EXPECT_EQ(h.app().firmwareLabel()->text(), QString::fromUtf8(c.text));
+  EXPECT_EQ(h.app().firmwareLabel()->toolTip(), QString::fromUtf8(c.text));
+  EXPECT_EQ(h.app().firmwareLabel()->tone(), PlainLabel::Tone::Secondary);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothLanguages, FirmwareHint,
+    ::testing::Values(FirmwareHintCase{true, 0, "No firmware selected"},
+                      FirmwareHintCase{false, 0, "No bundled firmware. Choose a .bin file."},
+                      FirmwareHintCase{true, 1, "Прошивка не выбрана"},
+                      FirmwareHintCase{false, 1, "Встроенной прошивки нет. Выберите .bin файл."}));
+
+TEST(ControllerDisplay, RefreshingTwiceGivesTheSameScreen) {
+  Harness h;
+  h.launch();
+  h.app().setDeviceState(DeviceStateFailed);
+  h.app().setOperation(QStringLiteral("op.erase"), 12);
+  const QString status = h.app().deviceStatusLabel()->text();
+  const QString operation = h.app().operationLabel()->text();
+  h.app().refreshTexts();
+  EXPECT_EQ(h.app().deviceStatusLabel()->text(), status);
+  EXPECT_EQ(h.app().operationLabel()->text(), operation);
+  EXPECT_EQ(h.app().percentLabel()->text(), QStringLiteral("12%"));
+}
+
+struct ButtonsCase {
+  const char* name;
+  DeviceState state;
+  bool firmware;
+  bool bundled;
+  bool check, choose, builtin, install;
+};
+
+class ButtonRules : public ::testing::TestWithParam<ButtonsCase> {};
+
+TEST_P(ButtonRules, ButtonsFollowStateImageAndBundle) {
+  const ButtonsCase& c = GetParam();
+  Harness h;
+  if (c.bundled) {
+    h.installBuiltinImage(QByteArray(10, 'x'));
+  }
+  h.launch();
+  h.app().setDeviceState(c.state);
+  if (c.firmware) {
+    h.app().setFirmwarePath(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
+  }
+  h.app().updateButtons();
+  EXPECT_EQ(h.app().checkButton()->isEnabled(), c.check) << c.name;
+  EXPECT_EQ(h.app().chooseButton()->isEnabled(), c.choose) << c.name;
+  EXPECT_EQ(h.app().builtinButton()->isEnabled(), c.builtin) << c.name;
+  EXPECT_EQ(h.app().installButton()->isEnabled(), c.install) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    IdleStates, ButtonRules,
+    ::testing::Values(
+        ButtonsCase{"unchecked", DeviceStateUnknown, true, true, true, true, true, false},
+        ButtonsCase{"ready with image", DeviceStateReady, true, false, true, true, false, true},
+        ButtonsCase{"ready without image", DeviceStateReady, false, true, true, true, true, false},
+        ButtonsCase{"failed with image", DeviceStateFailed, true, true, true, true, true, false},
+        ButtonsCase{"no bundle", DeviceStateUnknown, false, false, true, true, false, false}));
+
+TEST(ControllerDisplay, LaunchShowsReadyWithoutPercentageAndAnEmptyBar) {
+  Harness h;
+  h.launch();
+  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.ready"));
+  EXPECT_EQ(h.app().operationPercent(), -1);
+  EXPECT_EQ(h.app().percentLabel()->text(), QString());
+  EXPECT_EQ(h.app().deviceState(), DeviceStateUnknown);
+  EXPECT_EQ(h.app().progressValue(), 0.0);
+  EXPECT_FALSE(h.app().girlView()->isAnimating());
+}
+
+TEST(ControllerDisplay, ProgressBarKeepsHalfSteps) {
+  Harness h;
+  h.launch();
+  h.app().setProgressValue(37.5);
+  EXPECT_EQ(h.app().progressValue(), 37.5);
+  h.app().setProgressValue(0.5);
+  EXPECT_EQ(h.app().progressValue(), 0.5);
+  EXPECT_FALSE(h.app().progress()->isTextVisible());
+}
+
+TEST(ControllerLog, AppendsInTheLogStyleAndKeepsEverything) {
+  Harness h;
+  h.launch();
+  h.app().appendLog(QStringLiteral("first\n"));
+  h.app().appendLog(QString());
+  h.app().appendLog(QStringLiteral("second"));
+  h.app().appendLog(QStringLiteral(" continued\n"));
+  EXPECT_EQ(h.log(), QStringLiteral("Veltrin started.\nfirst\nsecond continued\n"));
+
+  const QTextDocument* document = h.app().logView()->document();
+  for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+      const QFont font = it.fragment().charFormat().font();
+      EXPECT_EQ(font.pixelSize(), 11);
+      EXPECT_EQ(font.weight(), QFont::Normal);
+      EXPECT_EQ(font.family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    }
+  }
+  EXPECT_TRUE(h.app().logView()->isReadOnly());
+}
+
+TEST(ControllerLog, EveryAppendScrollsToTheEnd) {
+  Harness h;
+  h.launch();
+  for (int i = 0; i < 200; ++i) {
+    h.app().appendLog(QStringLiteral("line %1\n").arg(i));
+  }
+  const QScrollBar* bar = h.app().logView()->verticalScrollBar();
+  EXPECT_GT(bar->maximum(), 0);
+  EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+TEST(ControllerLog, AppendingKeepsTheUsersSelection) {
+  Harness h;
+  h.launch();
+  h.app().logView()->selectAll();
+  const QString selected = h.app().logView()->textCursor().selectedText();
+  h.app().appendLog(QStringLiteral("more\n"));
+  EXPECT_EQ(h.app().logView()->textCursor().selectedText(), selected);
+}
+
+}  // namespace

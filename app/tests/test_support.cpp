@@ -1,0 +1,159 @@
+#include "test_support.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+#include "Translations.h"
+
+namespace {
+
+// A guard against a run that never ends, not a limit on how long a run may take.
+constexpr int kGuardMilliseconds = 120000;
+
+}  // namespace
+
+bool RecordingDialogs::confirm(Style style, const QString& title, const QString& text,
+                               const QString& acceptText, const QString& cancelText) {
+  confirmations.append({style, title, text});
+  confirmButtons = {acceptText, cancelText};
+  return confirmAnswer;
+}
+
+void RecordingDialogs::alert(Style style, const QString& title, const QString& text) {
+  alerts.append({style, title, text});
+  if (onAlert) {
+    onAlert();
+  }
+}
+
+QString RecordingDialogs::openFile(const QString& message) {
+  openMessages.append(message);
+  return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+}
+
+QByteArray MakeImageBytes(int size, int offset, const QByteArray& signature) {
+  QByteArray bytes(size, '\0');
+  if (offset >= 0 && offset + signature.size() <= size) {
+    bytes.replace(offset, signature.size(), signature);
+  }
+  return bytes;
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    return false;
+  }
+  return file.write(bytes) == bytes.size();
+}
+
+QByteArray ShellTool(const QByteArray& body) { return "#!/bin/sh\n" + body + "\n"; }
+
+LanguageScope::LanguageScope(int language) : previous_(CurrentLanguage) {
+  CurrentLanguage = language;
+}
+
+LanguageScope::~LanguageScope() { CurrentLanguage = previous_; }
+
+WorkingDirectoryScope::WorkingDirectoryScope(const QString& path) : previous_(QDir::currentPath()) {
+  QDir::setCurrent(path);
+}
+
+WorkingDirectoryScope::~WorkingDirectoryScope() { QDir::setCurrent(previous_); }
+
+Harness::Harness()
+    : bundle_(root_.filePath(QStringLiteral("Veltrin.app"))),
+      cwd_(std::make_unique<WorkingDirectoryScope>(work_.path())) {
+  QDir().mkpath(bundle_ + QStringLiteral("/Contents/MacOS"));
+  auto dialogs = std::make_unique<RecordingDialogs>();
+  dialogs_ = dialogs.get();
+  app_ = std::make_unique<AppDelegate>(std::move(dialogs));
+  app_->setBundlePath(bundle_);
+  QObject::connect(app_.get(), &AppDelegate::runFinished, [this](int status, const QString& mode) {
+    lastStatus_ = status;
+    lastMode_ = mode;
+    ++finishedRuns_;
+  });
+}
+
+Harness::~Harness() {
+  app_.reset();
+  // Process objects of finished runs are deleted from the event loop.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void Harness::launch() { app_->applicationDidFinishLaunching(); }
+
+QString Harness::installTool(const QByteArray& script, bool executable) {
+  const QString path = bundle_ + QStringLiteral("/Contents/MacOS/vtflash");
+  WriteFile(path, script);
+  QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+  if (executable) {
+    permissions |= QFile::ExeOwner | QFile::ExeGroup;
+  }
+  QFile::setPermissions(path, permissions);
+  return path;
+}
+
+QString Harness::installToolInWorkingDirectory(const QByteArray& script) {
+  const QString path = work_.filePath(QStringLiteral("vtflash"));
+  WriteFile(path, script);
+  QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  return path;
+}
+
+bool Harness::installSimulator() {
+  const QString simulator = QStringLiteral(VTFLASH_SIM_PATH);
+  if (simulator.isEmpty()) {
+    return false;
+  }
+  return QFile::link(simulator, bundle_ + QStringLiteral("/Contents/MacOS/vtflash"));
+}
+
+QString Harness::installBuiltinImage(const QByteArray& bytes) {
+  const QString path = bundle_ + QStringLiteral("/Contents/Resources/mpcv171.bin");
+  WriteFile(path, bytes);
+  return path;
+}
+
+QString Harness::makeImage(const QString& name, const QByteArray& bytes) {
+  const QString path = scratch_.filePath(name);
+  WriteFile(path, bytes);
+  return path;
+}
+
+bool Harness::waitForRun() {
+  if (!app_->currentTask()) {
+    return true;
+  }
+  QEventLoop loop;
+  bool finished = false;
+  QObject::connect(app_.get(), &AppDelegate::runFinished, &loop, [&] {
+    finished = true;
+    loop.quit();
+  });
+  QTimer::singleShot(kGuardMilliseconds, &loop, &QEventLoop::quit);
+  loop.exec();
+  return finished;
+}
+
+bool Harness::waitUntil(const std::function<bool()>& condition) {
+  const QDeadlineTimer guard(kGuardMilliseconds);
+  while (!condition()) {
+    if (guard.hasExpired()) {
+      return false;
+    }
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  }
+  return true;
+}
+
+QString Harness::log() const {
+  return app_->logView() ? app_->logView()->toPlainText() : QString();
+}

@@ -1,0 +1,123 @@
+#pragma once
+
+// Shared pieces of the controller's tests: a recording stand-in for the dialogs, OS image files,
+// and a controller whose bundle is a temporary folder where fake flash tools are placed.
+
+#include <QByteArray>
+#include <QDir>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+
+#include "AppDelegate.h"
+#include "Dialogs.h"
+
+// Every alert the controller shows, as the user would read it.
+struct AlertRecord {
+  Dialogs::Style style;
+  QString title;
+  QString text;
+};
+
+// Answers confirmations as told, picks files from a prepared list and records everything.
+class RecordingDialogs : public Dialogs {
+ public:
+  bool confirm(Style style, const QString& title, const QString& text, const QString& acceptText,
+               const QString& cancelText) override;
+  void alert(Style style, const QString& title, const QString& text) override;
+  QString openFile(const QString& message) override;
+
+  bool confirmAnswer = true;
+  QList<AlertRecord> confirmations;
+  QStringList confirmButtons;  // accept and cancel texts of the last confirmation
+  QList<AlertRecord> alerts;
+  QStringList openAnswers;  // taken from the front; an empty list answers "cancelled"
+  QStringList openMessages;
+  std::function<void()> onAlert;  // runs while an alert is "on screen"
+};
+
+// A file of `size` bytes (zeros) with the OS image signature at `offset`, when it fits.
+QByteArray MakeImageBytes(int size, int offset = 32,
+                          const QByteArray& signature = "MPC4000 Operating System");
+
+// Writes `bytes` to `path`, creating folders on the way. Returns false on failure.
+bool WriteFile(const QString& path, const QByteArray& bytes);
+
+// A shell script as a flash tool: `body` runs under /bin/sh.
+QByteArray ShellTool(const QByteArray& body);
+
+// Sets the interface language for one scope and puts the previous one back.
+class LanguageScope {
+ public:
+  explicit LanguageScope(int language);
+  ~LanguageScope();
+
+ private:
+  int previous_;
+};
+
+// Makes a folder the working directory for one scope.
+class WorkingDirectoryScope {
+ public:
+  explicit WorkingDirectoryScope(const QString& path);
+  ~WorkingDirectoryScope();
+
+ private:
+  QString previous_;
+};
+
+// A controller with its window built, the recording dialogs, a bundle folder "Veltrin.app" in a
+// temporary directory and an empty temporary working directory.
+class Harness {
+ public:
+  Harness();
+  ~Harness();
+
+  AppDelegate& app() { return *app_; }
+  RecordingDialogs& dialogs() { return *dialogs_; }
+  QString bundlePath() const { return bundle_; }
+  QString workPath() const { return work_.path(); }
+  QString scratchPath(const QString& name) const { return scratch_.filePath(name); }
+
+  // Builds the window as launch does.
+  void launch();
+
+  // Puts a flash tool (as executable file) where the controller looks first.
+  QString installTool(const QByteArray& script, bool executable = true);
+  // Puts a flash tool into the working directory instead.
+  QString installToolInWorkingDirectory(const QByteArray& script);
+  // Makes the simulated sampler the flash tool of the bundle.
+  bool installSimulator();
+  // Puts a built-in OS image into the bundle.
+  QString installBuiltinImage(const QByteArray& bytes);
+  // An OS image file in the scratch folder.
+  QString makeImage(const QString& name, const QByteArray& bytes);
+
+  // Runs the event loop until the current run has been completed. False when it did not end
+  // within a generous guard time.
+  bool waitForRun();
+  // Runs the event loop until `condition` holds (same guard).
+  bool waitUntil(const std::function<bool()>& condition);
+
+  QString log() const;
+
+  // The status and mode of the last completed run, and how many runs have completed.
+  int lastStatus() const { return lastStatus_; }
+  QString lastMode() const { return lastMode_; }
+  int finishedRuns() const { return finishedRuns_; }
+
+ private:
+  QTemporaryDir root_;
+  QTemporaryDir work_;
+  QTemporaryDir scratch_;
+  QString bundle_;
+  std::unique_ptr<WorkingDirectoryScope> cwd_;
+  RecordingDialogs* dialogs_;
+  std::unique_ptr<AppDelegate> app_;
+  int lastStatus_ = 0;
+  QString lastMode_;
+  int finishedRuns_ = 0;
+};

@@ -1,0 +1,471 @@
+// Real runs of small fake flash tools: how a check and an installation go from start to end.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "PlainLabel.h"
+#include "SegmentedControl.h"
+#include "WaitGirlView.h"
+#include "test_support.h"
+
+namespace {
+
+const QByteArray kOpenedLine =
+    "printf 'Opened AKAI USB device 09e8:0061, interface 0, IN pipe 1, OUT pipe 2.\\n'\n";
+const QByteArray kGeometryLine =
+    "printf 'Flash geometry: 64 blocks x 65536 bytes (4194304 bytes).\\n'\n";
+const char* const kGeometry = "Flash geometry: 64 blocks x 65536 bytes (4194304 bytes).";
+
+// Progress records exactly as the tool prints them, for `count` steps of `word`.
+QByteArray ProgressLoop(const char* word, int count) {
+  return QStringLiteral(
+             "i=1; while [ $i -le %2 ]; do printf '\\r%1 %3u%% (%u/%u)' $((i*100/%2)) $i %2; "
+             "i=$((i+1)); done; printf '\\n'\n")
+      .arg(QLatin1String(word))
+      .arg(count)
+      .toLatin1();
+}
+
+QString ExpectedProgress(const char* word, int count) {
+  QString text;
+  for (int i = 1; i <= count; ++i) {
+    text += QString::asprintf("\r%s %3u%% (%u/%u)", word, unsigned(i * 100 / count), unsigned(i),
+                              unsigned(count));
+  }
+  return text + QLatin1Char('\n');
+}
+
+QByteArray InstallScript(int blocks, int chunks, int exitStatus) {
+  return ShellTool(kOpenedLine + kGeometryLine +
+                   "printf 'Firmware: 100000 bytes. Flash: 64 blocks x 65536 bytes (4194304 "
+                   "bytes).\\n'\nprintf 'Erasing flash...\\n'\n" +
+                   ProgressLoop("Erase", blocks) + "printf 'Writing firmware...\\n'\n" +
+                   ProgressLoop("Write", chunks) +
+                   "printf 'OS upload complete. Restart the MPC4000 after the device reports "
+                   "completion.\\n'\nexit " +
+                   QByteArray::number(exitStatus));
+}
+
+// An installation that may start: the device was checked and an image is adopted.
+void PrepareInstall(Harness& h, const QString& imageName = QStringLiteral("os.bin")) {
+  h.launch();
+  h.app().setDeviceState(DeviceStateReady);
+  h.app().setFirmwarePath(h.makeImage(imageName, MakeImageBytes(100000)));
+  h.app().refreshTexts();
+  h.app().updateButtons();
+}
+
+bool AllButtonsDisabled(AppDelegate& app) {
+  return !app.checkButton()->isEnabled() && !app.chooseButton()->isEnabled() &&
+         !app.builtinButton()->isEnabled() && !app.installButton()->isEnabled();
+}
+
+// A named pipe the fake tool waits on, so the test decides when its next write happens.
+class Gate {
+ public:
+  explicit Gate(const QString& path) : path_(path) {
+    ::mkfifo(QFile::encodeName(path).constData(), 0600);
+    qputenv("VELTRIN_TEST_GATE", QFile::encodeName(path));
+  }
+  ~Gate() { qunsetenv("VELTRIN_TEST_GATE"); }
+
+  // Lets the tool go on once it waits at the gate.
+  bool open(Harness& h) {
+    int fd = -1;
+    const bool opened = h.waitUntil([&] {
+      fd = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_NONBLOCK);
+      return fd >= 0;
+    });
+    if (!opened) {
+      return false;
+    }
+    const bool written = ::write(fd, "go\n", 3) == 3;
+    ::close(fd);
+    return written;
+  }
+
+ private:
+  QString path_;
+};
+
+const QByteArray kWaitAtGate = "read go < \"$VELTRIN_TEST_GATE\"\n";
+
+TEST(DeviceCheck, SuccessfulCheckShowsReadyWithTheGeometry) {
+  Harness h;
+  h.launch();
+  h.installTool(ShellTool(kOpenedLine + kGeometryLine + "exit 0"));
+
+  h.app().checkDevice();
+  EXPECT_EQ(h.app().deviceState(), DeviceStateChecking);
+  EXPECT_EQ(h.app().currentMode(), QStringLiteral("info"));
+  EXPECT_NE(h.app().currentTask(), nullptr);
+  EXPECT_EQ(h.app().operationLabel()->text(), QStringLiteral("Checking the connection"));
+  EXPECT_EQ(h.app().deviceStatusLabel()->text(), QStringLiteral("Checking MPC4000\u2026"));
+  EXPECT_TRUE(AllButtonsDisabled(h.app()));
+  EXPECT_TRUE(h.app().languageControl()->isEnabled());
+  EXPECT_TRUE(h.app().girlView()->isAnimating());
+
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
+  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.deviceReady"));
+  EXPECT_EQ(h.app().deviceDetailLabel()->text(), QString::fromLatin1(kGeometry));
+  EXPECT_EQ(h.app().currentTask(), nullptr);
+  EXPECT_TRUE(h.app().currentMode().isNull());
+  EXPECT_FALSE(h.app().girlView()->isAnimating());
+  EXPECT_TRUE(h.app().checkButton()->isEnabled());
+  EXPECT_TRUE(h.dialogs().alerts.isEmpty());
+  EXPECT_EQ(h.log(),
+            QStringLiteral("Veltrin started.\n$ vtflash --info\n"
+                           "Opened AKAI USB device 09e8:0061, interface 0, IN pipe 1, OUT pipe 2.\n"
+                           "%1\nProcess exited with code 0.\n")
+                .arg(QLatin1String(kGeometry)));
+}
+
+class FailedCheck : public ::testing::TestWithParam<int> {};
+
+TEST_P(FailedCheck, NonZeroStatusFailsTheDeviceWithoutAnAlert) {
+  const int status = GetParam();
+  Harness h;
+  h.launch();
+  h.installTool(ShellTool("echo 'AKAI device 09e8:0061 was not found.' >&2\nexit " +
+                          QByteArray::number(status)));
+  h.app().checkDevice();
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_EQ(h.app().deviceState(), DeviceStateFailed);
+  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.checkFailed"));
+  EXPECT_EQ(h.app().deviceStatusLabel()->text(), QStringLiteral("MPC4000 not opened"));
+  EXPECT_TRUE(h.log().endsWith(
+      QStringLiteral("AKAI device 09e8:0061 was not found.\nProcess exited with code %1.\n")
+          .arg(status)));
+  EXPECT_TRUE(h.dialogs().alerts.isEmpty());
+  EXPECT_TRUE(h.app().checkButton()->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(ToolStatuses, FailedCheck, ::testing::Values(1, 2));
+
+TEST(DeviceCheck, FailedCheckDisablesInstallEvenWithAnImage) {
+  Harness h;
+  PrepareInstall(h);
+  ASSERT_TRUE(h.app().installButton()->isEnabled());
+  h.installTool(ShellTool("exit 1"));
+  h.app().checkDevice();
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_FALSE(h.app().installButton()->isEnabled());
+}
+
+TEST(DeviceCheck, NewCheckKeepsTheOldGeometryWhenTheToolPrintsNone) {
+  Harness h;
+  h.launch();
+  h.installTool(ShellTool(kGeometryLine + "exit 0"));
+  h.app().checkDevice();
+  ASSERT_TRUE(h.waitForRun());
+  h.installTool(ShellTool("exit 0"));
+  h.app().checkDevice();
+  EXPECT_EQ(h.app().deviceState(), DeviceStateChecking);
+  EXPECT_EQ(h.app().deviceGeometry(), QString::fromLatin1(kGeometry));
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_EQ(h.app().deviceDetailLabel()->text(), QString::fromLatin1(kGeometry));
+}
+
+TEST(DeviceCheck, ToolInTheWorkingDirectoryIsUsedWhenTheBundleHasNone) {
+  Harness h;
+  h.launch();
+  h.installToolInWorkingDirectory(ShellTool("echo from the working directory"));
+  h.app().checkDevice();
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_TRUE(h.log().contains(QStringLiteral("$ vtflash --info\nfrom the working directory\n")));
+  EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
+}
+
+struct MissingToolCase {
+  const char* name;
+  bool placeUnexecutable;
+};
+
+class MissingTool : public ::testing::TestWithParam<MissingToolCase> {};
+
+TEST_P(MissingTool, CheckFailsWithTheExpectedPathAndNoExitLine) {
+  Harness h;
+  h.launch();
+  if (GetParam().placeUnexecutable) {
+    h.installTool(ShellTool("exit 0"), false);
+  }
+  h.app().setTaskOutput(QStringLiteral("earlier run"));
+  h.app().checkDevice();
+  EXPECT_EQ(h.app().currentTask(), nullptr);
+  EXPECT_EQ(h.app().deviceState(), DeviceStateFailed);
+  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.checkFailed"));
+  EXPECT_EQ(h.log(),
+            QStringLiteral("Veltrin started.\nHelper not found: %1/vtflash\n").arg(h.workPath()));
+  EXPECT_EQ(h.app().taskOutput(), QStringLiteral("earlier run"));
+  EXPECT_TRUE(h.dialogs().alerts.isEmpty());
+  EXPECT_TRUE(h.app().checkButton()->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, MissingTool,
+                         ::testing::Values(MissingToolCase{"nowhere", false},
+                                           MissingToolCase{"not executable", true}));
+
+TEST(Install, MissingToolEndsInErrorWithTheFailureAlert) {
+  Harness h;
+  PrepareInstall(h);
+  h.app().installFirmware();
+  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.error"));
+  EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
+  ASSERT_EQ(h.dialogs().alerts.size(), 1);
+  EXPECT_EQ(h.dialogs().alerts[0].style, Dialogs::Style::Warning);
+  EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing did not complete"));
+  EXPECT_EQ(h.dialogs().alerts[0].text, QStringLiteral("See the log at the bottom of the window."));
+  EXPECT_FALSE(h.log().contains(QStringLiteral("Process exited")));
+}
+
+TEST(Install, ToolThatCannotStartLogsTheReasonAndExitLine) {
+  Harness h;
+  PrepareInstall(h);
+  h.installTool("#!/nonexistent/interpreter\n");
+  h.app().installFirmware();
+  EXPECT_EQ(h.app().currentTask(), nullptr);
+  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.error"));
+  const QString log = h.log();
+  const qsizetype failed = log.indexOf(QStringLiteral("Could not start the helper: "));
+  ASSERT_GE(failed, 0) << log.toStdString();
+  EXPECT_TRUE(log.endsWith(QStringLiteral("\nProcess exited with code -1.\n")));
+  ASSERT_EQ(h.dialogs().alerts.size(), 1);
+  EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing did not complete"));
+  EXPECT_TRUE(h.app().installButton()->isEnabled());
+  EXPECT_FALSE(h.app().girlView()->isAnimating());
+}
+
+TEST(DeviceCheck, ToolThatCannotStartFailsTheDevice) {
+  Harness h;
+  h.launch();
+  h.installTool("#!/nonexistent/interpreter\n");
+  h.app().checkDevice();
+  EXPECT_EQ(h.app().deviceState(), DeviceStateFailed);
+  EXPECT_EQ(h.finishedRuns(), 1);
+  EXPECT_EQ(h.lastStatus(), -1);
+  EXPECT_TRUE(h.dialogs().alerts.isEmpty());
+}
+
+TEST(DeviceCheck, ToolKilledByASignalCountsAsFailedAndKeepsItsOutput) {
+  Harness h;
+  h.launch();
+  h.installTool(ShellTool(kGeometryLine + "printf 'last words'\nkill -9 $$"));
+  h.app().checkDevice();
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_NE(h.lastStatus(), 0);
+  EXPECT_EQ(h.app().deviceState(), DeviceStateFailed);
+  EXPECT_TRUE(h.log().contains(QStringLiteral("last words")));
+  EXPECT_TRUE(
+      h.log().endsWith(QStringLiteral("Process exited with code %1.\n").arg(h.lastStatus())));
+}
+
+TEST(Install, ConfirmedInstallRunsTheToolAndEndsWithTheSuccessAlert) {
+  Harness h;
+  PrepareInstall(h);
+  h.installTool(InstallScript(64, 4, 0));
+  h.app().installFirmware();
+
+  ASSERT_EQ(h.dialogs().confirmations.size(), 1);
+  EXPECT_EQ(h.dialogs().confirmations[0].style, Dialogs::Style::Critical);
+  EXPECT_EQ(h.dialogs().confirmations[0].title, QStringLiteral("Flash the OS to the MPC4000?"));
+  EXPECT_EQ(h.dialogs().confirmations[0].text,
+            QStringLiteral("Flash memory is erased before writing. Do not power off the MPC4000 "
+                           "or unplug USB until it finishes."));
+  EXPECT_EQ(h.dialogs().confirmButtons, QStringList({"Flash", "Cancel"}));
+  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.flashing"));
+  EXPECT_EQ(h.app().percentLabel()->text(), QStringLiteral("0%"));
+  EXPECT_EQ(h.app().currentMode(), QStringLiteral("install"));
+  EXPECT_TRUE(AllButtonsDisabled(h.app()));
+
+  // What the user sees behind the final alert.
+  QString operationBehindAlert;
+  bool installEnabledBehindAlert = false;
+  h.dialogs().onAlert = [&] {
+    operationBehindAlert = h.app().operationLabel()->text();
+    installEnabledBehindAlert = h.app().installButton()->isEnabled();
+  };
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.done"));
+  EXPECT_EQ(h.app().progressValue(), 100.0);
+  EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
+  EXPECT_TRUE(h.app().installButton()->isEnabled());
+  ASSERT_EQ(h.dialogs().alerts.size(), 1);
+  EXPECT_EQ(h.dialogs().alerts[0].style, Dialogs::Style::Informational);
+  EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing complete"));
+  EXPECT_EQ(h.dialogs().alerts[0].text,
+            QStringLiteral("Wait for the MPC4000 to finish, then restart it."));
+  EXPECT_EQ(operationBehindAlert, QStringLiteral("Flashing complete"));
+  EXPECT_TRUE(installEnabledBehindAlert);
+  EXPECT_TRUE(h.log().contains(
+      QStringLiteral("$ vtflash --firmware %1 --yes\n").arg(h.app().firmwarePath())));
+  EXPECT_TRUE(h.log().contains(QStringLiteral("\nErase 100% (64/64)\nWriting firmware...\n")));
+  EXPECT_TRUE(h.log().endsWith(QStringLiteral("Process exited with code 0.\n")));
+}
+
+TEST(Install, DecliningTheConfirmationChangesNothing) {
+  Harness h;
+  PrepareInstall(h);
+  h.installTool(InstallScript(4, 1, 0));
+  h.app().setProgressValue(42.5);
+  h.dialogs().confirmAnswer = false;
+  const QString log = h.log();
+  h.app().installFirmware();
+  EXPECT_EQ(h.dialogs().confirmations.size(), 1);
+  EXPECT_EQ(h.app().currentTask(), nullptr);
+  EXPECT_EQ(h.app().progressValue(), 42.5);
+  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.ready"));
+  EXPECT_EQ(h.log(), log);
+}
+
+TEST(Install, FailureAfterTheCompletionLineReplacesDoneWithError) {
+  Harness h;
+  PrepareInstall(h);
+  h.installTool(InstallScript(8, 2, 1));
+  h.app().installFirmware();
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.error"));
+  EXPECT_EQ(h.app().progressValue(), 100.0);
+  ASSERT_EQ(h.dialogs().alerts.size(), 1);
+  EXPECT_EQ(h.dialogs().alerts[0].style, Dialogs::Style::Warning);
+  EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
+}
+
+TEST(Install, FailedEraseLeavesTheBarWhereItStopped) {
+  Harness h;
+  PrepareInstall(h);
+  h.installTool(
+      ShellTool("printf 'Erasing flash...\\n\\rErase  25%% (1/4)\\rErase  50%% (2/4)'\n"
+                "printf 'USB read failed: IOReturn 0xe00002d6.\\n' >&2\n"
+                "printf '\\nErase failed at block 2.\\n' >&2\nexit 1"));
+  h.app().installFirmware();
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_EQ(h.app().progressValue(), 25.0);
+  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.error"));
+  EXPECT_EQ(h.app().percentLabel()->text(), QString());
+}
+
+TEST(Install, ImagePathWithSpacesReachesTheToolAsOneArgument) {
+  Harness h;
+  PrepareInstall(h, QStringLiteral("my os image.bin"));
+  h.installTool(ShellTool("for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done"));
+  h.app().installFirmware();
+  ASSERT_TRUE(h.waitForRun());
+  const QString path = h.app().firmwarePath();
+  EXPECT_TRUE(h.log().contains(
+      QStringLiteral("$ vtflash --firmware %1 --yes\n[--firmware]\n[%1]\n[--yes]\n").arg(path)));
+}
+
+TEST(Runner, ActionsWhileAToolRunsAreIgnored) {
+  Harness h;
+  PrepareInstall(h);
+  Gate gate(h.scratchPath(QStringLiteral("gate")));
+  h.installTool(ShellTool(kWaitAtGate));
+  h.app().checkDevice();
+  const QString log = h.log();
+  h.app().checkDevice();
+  h.app().installFirmware();
+  h.app().runLoaderWithArguments({QStringLiteral("--info")}, QStringLiteral("info"));
+  EXPECT_EQ(h.log(), log);
+  EXPECT_TRUE(h.dialogs().confirmations.isEmpty());
+  ASSERT_TRUE(gate.open(h));
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_EQ(h.finishedRuns(), 1);
+}
+
+TEST(Runner, BothStreamsReachTheLogInTheOrderWritten) {
+  Harness h;
+  h.launch();
+  h.installTool(ShellTool("echo one\necho two >&2\necho three\necho four >&2"));
+  h.app().checkDevice();
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_TRUE(h.log().contains(QStringLiteral("$ vtflash --info\none\ntwo\nthree\nfour\nProcess")));
+}
+
+TEST(Runner, ProgressLineSplitAcrossTwoWritesMatchesNeitherPiece) {
+  Harness h;
+  PrepareInstall(h);
+  Gate gate(h.scratchPath(QStringLiteral("gate")));
+  h.installTool(ShellTool("printf '\\rEra'\n" + kWaitAtGate + "printf 'se  50%% (1/2)'\nexit 1"));
+  h.app().installFirmware();
+  ASSERT_TRUE(h.waitUntil([&] { return h.app().taskOutput().contains(QLatin1String("Era")); }));
+  ASSERT_TRUE(gate.open(h));
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_EQ(h.app().taskOutput(), QStringLiteral("\rErase  50% (1/2)"));
+  EXPECT_EQ(h.app().progressValue(), 0.0);
+  EXPECT_TRUE(h.log().contains(QStringLiteral("\nEra")));
+}
+
+TEST(Runner, CharacterSplitAcrossTwoWritesShowsAsLatin1) {
+  Harness h;
+  h.launch();
+  Gate gate(h.scratchPath(QStringLiteral("gate")));
+  h.installTool(ShellTool("printf 'caf\\303'\n" + kWaitAtGate + "printf '\\251\\n'"));
+  h.app().checkDevice();
+  ASSERT_TRUE(h.waitUntil([&] { return !h.app().taskOutput().isEmpty(); }));
+  ASSERT_TRUE(gate.open(h));
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_EQ(h.app().taskOutput(), QStringLiteral("caf\u00c3\u00a9\n"));
+}
+
+TEST(Runner, InvalidUtf8ChunkShowsAsLatin1AndValidTextAsUtf8) {
+  Harness h;
+  h.launch();
+  Gate gate(h.scratchPath(QStringLiteral("gate")));
+  h.installTool(
+      ShellTool("printf 'caf\\351\\n'\n" + kWaitAtGate +
+                "printf '\\320\\223\\320\\276\\321\\202\\320\\276\\320\\262\\320\\276\\n'"));
+  h.app().checkDevice();
+  ASSERT_TRUE(h.waitUntil([&] { return !h.app().taskOutput().isEmpty(); }));
+  ASSERT_TRUE(gate.open(h));
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_TRUE(
+      h.log().contains(QStringLiteral("caf\u00e9\n\u0413\u043e\u0442\u043e\u0432\u043e\n")));
+}
+
+TEST(Runner, LargeBurstOfProgressArrivesCompleteAndInOrder) {
+  Harness h;
+  PrepareInstall(h);
+  h.installTool(ShellTool(ProgressLoop("Erase", 4096) + ProgressLoop("Write", 2048)));
+  h.app().installFirmware();
+  ASSERT_TRUE(h.waitForRun());
+  const QString expected = ExpectedProgress("Erase", 4096) + ExpectedProgress("Write", 2048);
+  EXPECT_EQ(h.app().taskOutput(), expected);
+  QString lines = expected;
+  lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  EXPECT_TRUE(h.log().contains(lines + QStringLiteral("Process exited with code 0.\n")));
+  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.done"));
+}
+
+TEST(Runner, EachRunStartsAFreshRawOutput) {
+  Harness h;
+  h.launch();
+  h.installTool(ShellTool("echo first"));
+  h.app().checkDevice();
+  ASSERT_TRUE(h.waitForRun());
+  h.installTool(ShellTool("echo second"));
+  h.app().checkDevice();
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_EQ(h.app().taskOutput(), QStringLiteral("second\n"));
+  EXPECT_TRUE(h.log().contains(
+      QStringLiteral("first\nProcess exited with code 0.\n$ vtflash --info\nsecond\n")));
+}
+
+TEST(Runner, SilentToolLeavesAnEmptyRawOutput) {
+  Harness h;
+  h.launch();
+  h.installTool(ShellTool("exit 0"));
+  h.app().checkDevice();
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_TRUE(h.app().taskOutput().isEmpty());
+  EXPECT_FALSE(h.app().taskOutput().isNull());
+}
+
+}  // namespace
