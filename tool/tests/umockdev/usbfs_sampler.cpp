@@ -1,0 +1,448 @@
+#include "usbfs_sampler.h"
+
+#include <linux/usb/ch9.h>
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <umockdev.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <stdexcept>
+
+namespace vt::test {
+
+namespace {
+
+constexpr char sysfs_name[] = "1-1";
+constexpr char device_node[] = "/dev/bus/usb/001/002";
+constexpr std::uint8_t in_endpoint = 0x82;
+constexpr std::uint8_t out_endpoint = 0x01;
+constexpr std::uint8_t product_index = 2;
+constexpr char product_name[] = "MPC4000";
+
+// The sampler's descriptors as sysfs shows them in "descriptors": the device descriptor, then
+// configuration 1 with interface 0, whose first endpoint (pipe 1) is bulk IN 0x82 and second
+// (pipe 2) bulk OUT 0x01. The addresses differ from the pipe numbers, so a tool that mixes the two
+// up talks to an endpoint the device does not have.
+// clang-format off
+constexpr std::uint8_t descriptors[] = {
+    // device: USB 1.1, class per interface, 64-byte control pipe, 09e8:0061, product string 2
+    0x12, 0x01, 0x10, 0x01, 0x00, 0x00, 0x00, 0x40, 0xe8, 0x09, 0x61, 0x00, 0x00, 0x01, 0x00,
+    product_index, 0x00, 0x01,
+    // configuration 1, 32 bytes in all, one interface, self-powered
+    0x09, 0x02, 0x20, 0x00, 0x01, 0x01, 0x00, 0xc0, 0x00,
+    // interface 0, alternate setting 0, two endpoints, vendor-specific class
+    0x09, 0x04, 0x00, 0x00, 0x02, 0xff, 0x00, 0x00, 0x00,
+    // endpoint 0x82 bulk IN, endpoint 0x01 bulk OUT, 64-byte packets
+    0x07, 0x05, in_endpoint, 0x02, 0x40, 0x00, 0x00,
+    0x07, 0x05, out_endpoint, 0x02, 0x40, 0x00, 0x00};
+// clang-format on
+
+// What a current kernel offers on an xHCI controller. With scatter-gather libusb submits a bulk
+// transfer of any length as one URB, so every URB here is one whole transfer of the loader.
+constexpr std::uint32_t capabilities =
+    USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
+    USBDEVFS_CAP_BULK_SCATTER_GATHER | USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+
+struct gobject_unref {
+  void operator()(gpointer object) const { g_object_unref(object); }
+};
+using testbed_ptr = std::unique_ptr<UMockdevTestbed, gobject_unref>;
+using handler_ptr = std::unique_ptr<UMockdevIoctlBase, gobject_unref>;
+using data_ptr = std::unique_ptr<UMockdevIoctlData, gobject_unref>;
+
+struct answer {
+  long result = 0;
+  int error = 0;
+};
+
+answer done() { return {0, 0}; }
+answer fail(int error) { return {-1, error}; }
+
+// The client's memory that a pointer in `data` points to, as a local copy that is written back
+// when the request completes. Null when the pointer is null or the memory cannot be read.
+data_ptr resolve(UMockdevIoctlData* data, std::size_t offset, std::size_t length) {
+  GError* error = nullptr;
+  data_ptr result(umockdev_ioctl_data_resolve(data, offset, length, &error));
+  if (error != nullptr) {
+    g_error_free(error);
+    return nullptr;
+  }
+  return result;
+}
+
+// The URB status the kernel reports for a transfer the loader did not complete. A transfer the
+// loader is not ready for would wait for libusb's two-minute timer; it fails at once here, so a
+// tool that breaks the order of an exchange fails in a moment (the simulator covers time-outs).
+int urb_status(usb_error error) {
+  switch (error) {
+    case usb_error::ok:
+      return 0;
+    case usb_error::stall:
+      return -EPIPE;
+    case usb_error::overflow:
+      return -EOVERFLOW;
+    default:
+      return -EPROTO;
+  }
+}
+
+std::vector<std::uint8_t> string_descriptor(std::uint8_t index) {
+  if (index == 0) {
+    return {0x04, 0x03, 0x09, 0x04};  // one language: English (US)
+  }
+  if (index != product_index) {
+    return {};
+  }
+  std::vector<std::uint8_t> text = {0, 0x03};
+  for (const char* c = product_name; *c != '\0'; ++c) {
+    text.push_back(static_cast<std::uint8_t>(*c));
+    text.push_back(0);
+  }
+  text[0] = static_cast<std::uint8_t>(text.size());
+  return text;
+}
+
+// The sampler as umockdev-record would describe it: udev properties (E), sysfs attributes (A, with
+// the newline sysfs ends them with; H for binary ones) and its device node (N), a file that the
+// preload library opens in place of the real node.
+std::string device_record() {
+  std::string record = std::string("P: /devices/usb1/") + sysfs_name + "\n";
+  record += std::string("N: ") + (device_node + std::strlen("/dev/")) + "\n";
+  record += std::string("E: DEVNAME=") + device_node + "\n";
+  record += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: PRODUCT=9e8/61/100\n";
+  record += "E: BUSNUM=001\nE: DEVNUM=002\n";
+  const char* attributes[][2] = {{"busnum", "1"},
+                                 {"devnum", "2"},
+                                 {"dev", "189:1"},
+                                 {"idVendor", "09e8"},
+                                 {"idProduct", "0061"},
+                                 {"bcdDevice", "0100"},
+                                 {"bNumConfigurations", "1"},
+                                 {"bConfigurationValue", "1"},
+                                 {"speed", "12"},
+                                 {"product", product_name}};
+  for (const auto& [name, value] : attributes) {
+    record += std::string("A: ") + name + "=" + value + "\\n\n";
+  }
+  record += "H: descriptors=";
+  for (const std::uint8_t byte : descriptors) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02X", byte);
+    record += hex;
+  }
+  return record + "\n";
+}
+
+// VTFLASH_USBFS_TRACE=1 in the test's environment prints every request the bus answers.
+bool tracing() { return std::getenv("VTFLASH_USBFS_TRACE") != nullptr; }
+
+// `first` in front of what the test's own environment has for `name`, joined by ':'.
+std::string prepend(const char* name, const std::string& first) {
+  const char* existing = std::getenv(name);
+  if (existing == nullptr || existing[0] == '\0') {
+    return first;
+  }
+  return first + ":" + existing;
+}
+
+// The environment that puts a program on the mocked bus, as umockdev-wrapper does. A vtflash built
+// with AddressSanitizer refuses to start when its runtime is not the first library; with the
+// preload library in front, the runtime's interceptors still run behind umockdev's wrappers.
+std::vector<std::string> bus_environment(const std::string& root) {
+  return {"UMOCKDEV_DIR=" + root, "LD_PRELOAD=" + prepend("LD_PRELOAD", "libumockdev-preload.so.0"),
+          "ASAN_OPTIONS=" + prepend("ASAN_OPTIONS", "verify_asan_link_order=0")};
+}
+
+}  // namespace
+
+struct usbfs_sampler::bus {
+  explicit bus(usbfs_setup s) : setup(std::move(s)), loader(setup.loader) {}
+  ~bus();
+  bus(const bus&) = delete;
+  bus& operator=(const bus&) = delete;
+
+  void plug_in();
+  static gboolean on_ioctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
+  answer handle(gulong request, UMockdevIoctlData* arg);
+  answer claim(UMockdevIoctlData* arg);
+  answer driver_request(UMockdevIoctlData* arg);
+  answer submit(UMockdevIoctlData* arg);
+  answer reap(UMockdevIoctlData* arg);
+  void answer_control(usbdevfs_urb& urb, std::uint8_t* buffer);
+  answer answer_bulk(usbdevfs_urb& urb, std::uint8_t* buffer);
+
+  usbfs_setup setup;
+  std::string root;
+  // Requests arrive on the testbed's worker thread; the test reads the results on its own.
+  mutable std::mutex mutex;
+  sim::sampler loader;
+  std::deque<data_ptr> reapable;  // completed URBs, in the order they completed
+  std::vector<std::string> unknown;
+  testbed_ptr testbed;
+  handler_ptr handler;
+};
+
+usbfs_sampler::bus::~bus() {
+  if (testbed && handler) {
+    umockdev_testbed_detach_ioctl(testbed.get(), device_node, nullptr);
+  }
+  testbed.reset();
+  handler.reset();
+}
+
+void usbfs_sampler::bus::plug_in() {
+  testbed.reset(umockdev_testbed_new());
+  gchar* root_dir = umockdev_testbed_get_root_dir(testbed.get());
+  root = root_dir;
+  g_free(root_dir);
+
+  GError* error = nullptr;
+  if (!umockdev_testbed_add_from_string(testbed.get(), device_record().c_str(), &error)) {
+    const std::string reason = error != nullptr ? error->message : "unknown error";
+    g_clear_error(&error);
+    throw std::runtime_error("umockdev could not add the sampler: " + reason);
+  }
+  handler.reset(umockdev_ioctl_base_new());
+  g_signal_connect(handler.get(), "handle-ioctl", G_CALLBACK(on_ioctl), this);
+  if (!umockdev_testbed_attach_ioctl(testbed.get(), device_node, handler.get(), &error)) {
+    const std::string reason = error != nullptr ? error->message : "unknown error";
+    g_clear_error(&error);
+    throw std::runtime_error("umockdev could not attach the usbfs handler: " + reason);
+  }
+  if (setup.node_locked && ::chmod((root + device_node).c_str(), 0) != 0) {
+    throw std::runtime_error("could not lock " + root + device_node);
+  }
+}
+
+gboolean usbfs_sampler::bus::on_ioctl(UMockdevIoctlBase*, UMockdevIoctlClient* client,
+                                      gpointer self) {
+  auto& bus = *static_cast<usbfs_sampler::bus*>(self);
+  answer result;
+  {
+    const std::lock_guard lock(bus.mutex);
+    result = bus.handle(umockdev_ioctl_client_get_request(client),
+                        umockdev_ioctl_client_get_arg(client));
+  }
+  umockdev_ioctl_client_complete(client, result.result, result.error);
+  return TRUE;
+}
+
+answer usbfs_sampler::bus::handle(gulong request, UMockdevIoctlData* arg) {
+  if (tracing()) {
+    std::fprintf(stderr, "usbfs: request 0x%08lx (number %lu)\n", request, _IOC_NR(request));
+  }
+  // Completed URBs can still be reaped after the device went away.
+  if (request == USBDEVFS_REAPURBNDELAY || request == USBDEVFS_REAPURB) {
+    return reap(arg);
+  }
+  if (loader.gone()) {
+    return fail(ENODEV);
+  }
+  // What libusb 1.0.26 asks for, with a sysfs that has the descriptors and the active
+  // configuration. Anything else is recorded, so that a test notices when libusb asks for more.
+  switch (request) {
+    case USBDEVFS_GET_CAPABILITIES: {
+      const data_ptr value = resolve(arg, 0, sizeof(std::uint32_t));
+      if (!value) {
+        return fail(EFAULT);
+      }
+      std::memcpy(value->data, &capabilities, sizeof capabilities);
+      return done();
+    }
+    case USBDEVFS_IOCTL:
+      return driver_request(arg);
+    case USBDEVFS_CLAIMINTERFACE:
+    case USBDEVFS_DISCONNECT_CLAIM:
+      return claim(arg);
+    case USBDEVFS_RELEASEINTERFACE:
+      return done();
+    case USBDEVFS_SUBMITURB:
+      return submit(arg);
+    default:
+      break;
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "0x%08lx", request);
+  unknown.emplace_back(text);
+  return fail(ENOTTY);
+}
+
+answer usbfs_sampler::bus::claim(UMockdevIoctlData* arg) {
+  // Both requests start with the interface number.
+  const data_ptr value = resolve(arg, 0, sizeof(unsigned int));
+  if (!value) {
+    return fail(EFAULT);
+  }
+  unsigned int number = 0;
+  std::memcpy(&number, value->data, sizeof number);
+  if (number != 0) {
+    return fail(EINVAL);
+  }
+  return setup.claim_error != 0 ? fail(setup.claim_error) : done();
+}
+
+// libusb detaches a kernel driver before it claims the interface and lets the kernel bind one
+// again after releasing it. No driver is bound to the loader's interface: there is nothing to
+// detach, and binding finds none.
+answer usbfs_sampler::bus::driver_request(UMockdevIoctlData* arg) {
+  const data_ptr value = resolve(arg, 0, sizeof(usbdevfs_ioctl));
+  if (!value) {
+    return fail(EFAULT);
+  }
+  usbdevfs_ioctl command{};
+  std::memcpy(&command, value->data, sizeof command);
+  if (command.ifno != 0) {
+    return fail(EINVAL);
+  }
+  switch (static_cast<unsigned long>(command.ioctl_code)) {
+    case USBDEVFS_DISCONNECT:
+      return fail(ENODATA);
+    case USBDEVFS_CONNECT:
+      return done();
+    default:
+      return fail(ENOTTY);
+  }
+}
+
+answer usbfs_sampler::bus::submit(UMockdevIoctlData* arg) {
+  data_ptr urb_data = resolve(arg, 0, sizeof(usbdevfs_urb));
+  if (!urb_data) {
+    return fail(EFAULT);
+  }
+  auto& urb = *reinterpret_cast<usbdevfs_urb*>(urb_data->data);
+  if (urb.buffer_length < 0) {
+    return fail(EINVAL);
+  }
+  data_ptr buffer;
+  if (urb.buffer_length > 0) {
+    buffer = resolve(urb_data.get(), offsetof(usbdevfs_urb, buffer),
+                     static_cast<std::size_t>(urb.buffer_length));
+    if (!buffer) {
+      return fail(EFAULT);
+    }
+  }
+  std::uint8_t* bytes = buffer ? buffer->data : nullptr;
+  if (tracing()) {
+    std::fprintf(stderr, "usbfs: URB type %u endpoint 0x%02x flags 0x%x, %d bytes\n", urb.type,
+                 urb.endpoint, urb.flags, urb.buffer_length);
+  }
+  if (urb.endpoint == 0 && urb.type == USBDEVFS_URB_TYPE_CONTROL) {
+    if (urb.buffer_length < 8) {
+      return fail(EINVAL);
+    }
+    answer_control(urb, bytes);
+  } else if (const answer refused = answer_bulk(urb, bytes); refused.result != 0) {
+    return refused;
+  }
+  reapable.push_back(std::move(urb_data));
+  return done();
+}
+
+// The default pipe answers the string descriptors (language list and product name) and stalls
+// anything else.
+void usbfs_sampler::bus::answer_control(usbdevfs_urb& urb, std::uint8_t* buffer) {
+  const std::uint8_t request_type = buffer[0];
+  const std::uint8_t request = buffer[1];
+  const std::uint8_t descriptor_type = buffer[3];
+  const std::uint8_t descriptor_index = buffer[2];
+  const auto wanted = static_cast<std::size_t>(buffer[6] | buffer[7] << 8);
+  std::vector<std::uint8_t> reply;
+  if (request_type == USB_DIR_IN && request == USB_REQ_GET_DESCRIPTOR &&
+      descriptor_type == USB_DT_STRING) {
+    reply = string_descriptor(descriptor_index);
+  }
+  if (reply.empty()) {
+    urb.status = -EPIPE;
+    urb.actual_length = 0;
+    return;
+  }
+  const std::size_t room = static_cast<std::size_t>(urb.buffer_length) - 8;
+  const std::size_t length = std::min({reply.size(), wanted, room});
+  std::memcpy(buffer + 8, reply.data(), length);
+  urb.status = 0;
+  urb.actual_length = static_cast<int>(length);
+}
+
+// A bulk URB is one transfer of the loader: the OUT endpoint hands its bytes to the sampler, the
+// IN endpoint takes what the sampler sends. An URB for an endpoint the interface does not have is
+// refused as the kernel refuses it.
+answer usbfs_sampler::bus::answer_bulk(usbdevfs_urb& urb, std::uint8_t* buffer) {
+  if (urb.endpoint != in_endpoint && urb.endpoint != out_endpoint) {
+    return fail(ENOENT);
+  }
+  if (urb.type != USBDEVFS_URB_TYPE_BULK) {
+    return fail(EINVAL);
+  }
+  const auto length = static_cast<std::size_t>(urb.buffer_length);
+  std::size_t moved = 0;
+  const usb_error error = urb.endpoint == in_endpoint ? loader.send(buffer, length, moved)
+                                                      : loader.receive(buffer, length, moved);
+  if (error == usb_error::no_device) {
+    return fail(ENODEV);  // unplugged: the kernel refuses the URB
+  }
+  urb.status = urb_status(error);
+  urb.actual_length = static_cast<int>(moved);
+  return done();
+}
+
+answer usbfs_sampler::bus::reap(UMockdevIoctlData* arg) {
+  if (reapable.empty()) {
+    return fail(loader.gone() ? ENODEV : EAGAIN);
+  }
+  // The argument points to the caller's URB pointer: it gets the address of the completed URB,
+  // whose status, length and data are written back with it.
+  const data_ptr slot = resolve(arg, 0, sizeof(void*));
+  if (!slot) {
+    return fail(EFAULT);
+  }
+  umockdev_ioctl_data_set_ptr(slot.get(), 0, reapable.front().get());
+  reapable.pop_front();
+  return done();
+}
+
+usbfs_sampler::usbfs_sampler(usbfs_setup setup) : bus_(std::make_unique<bus>(std::move(setup))) {
+  bus_->plug_in();
+}
+
+usbfs_sampler::~usbfs_sampler() = default;
+
+process_result usbfs_sampler::run(const std::string& program,
+                                  const std::vector<std::string>& args) {
+  const std::vector<std::string> env = bus_environment(bus_->root);
+  if (!bus_->setup.node_locked || ::geteuid() != 0) {
+    return run_process(program, args, env);
+  }
+  // Root opens a node whatever its mode: run the program without the capabilities that let it,
+  // as a user without the udev rule.
+  std::vector<std::string> wrapped = {"--inh-caps=-dac_override,-dac_read_search",
+                                      "--bounding-set=-dac_override,-dac_read_search", "--",
+                                      program};
+  wrapped.insert(wrapped.end(), args.begin(), args.end());
+  return run_process(VTFLASH_SETPRIV_PATH, wrapped, env);
+}
+
+std::vector<std::uint8_t> usbfs_sampler::flash_contents() const {
+  const std::lock_guard lock(bus_->mutex);
+  return bus_->loader.flash_contents();
+}
+
+std::vector<std::uint32_t> usbfs_sampler::erased_blocks() const {
+  const std::lock_guard lock(bus_->mutex);
+  return bus_->loader.erased_blocks();
+}
+
+std::vector<std::string> usbfs_sampler::unknown_requests() const {
+  const std::lock_guard lock(bus_->mutex);
+  return bus_->unknown;
+}
+
+}  // namespace vt::test

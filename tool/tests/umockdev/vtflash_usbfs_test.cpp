@@ -1,0 +1,216 @@
+// The real vtflash, on the system's libusb-1.0, against the sampler on a bus mocked at the
+// kernel's interface: what it prints on each stream, its exit status, and what ends up in the
+// flash. Everything below libusb is the mock: sysfs, the usbfs node and its ioctls.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "../process.h"
+#include "usbfs_sampler.h"
+
+namespace {
+
+using testing::IsEmpty;
+using vt::test::make_image;
+using vt::test::process_result;
+using vt::test::temp_dir;
+using vt::test::usbfs_sampler;
+using vt::test::usbfs_setup;
+using vt::test::write_file;
+namespace sim = vt::sim;
+
+const std::string opened =
+    "Opened AKAI USB device 09e8:0061, interface 0, IN pipe 1, OUT pipe 2.\n";
+const std::string geometry = "Flash geometry: 4 blocks x 32768 bytes (131072 bytes).\n";
+// Three full chunks of the default size and a last one of 300 bytes.
+constexpr std::size_t image_length = 3 * 32768 + 300;
+const std::string firmware =
+    "Firmware: 98604 bytes. Flash: 4 blocks x 32768 bytes (131072 bytes).\n";
+const std::string erasing = "Erasing flash...\n";
+const std::string erase_records =
+    "\rErase  25% (1/4)\rErase  50% (2/4)\rErase  75% (3/4)\rErase 100% (4/4)\n";
+const std::string writing = "Writing firmware...\n";
+const std::string complete =
+    "OS upload complete. Restart the MPC4000 after the device reports completion.\n";
+
+// A flash of four 32 KiB blocks: every progress record of an install can be spelled out.
+usbfs_setup small_flash() {
+  usbfs_setup setup;
+  setup.loader.blocks = 4;
+  setup.loader.block_size = 32768;
+  return setup;
+}
+
+class VtflashOnUsbfs : public testing::Test {
+protected:
+  // Runs vtflash on the bus; the bus must have understood every request libusb made.
+  process_result run(usbfs_sampler& bus, const std::vector<std::string>& args) {
+    const process_result result = bus.run(VTFLASH_PATH, args);
+    EXPECT_THAT(bus.unknown_requests(), IsEmpty()) << "usbfs requests the mock does not answer";
+    return result;
+  }
+
+  std::vector<std::string> install_args(const std::vector<unsigned char>& image) {
+    write_file(dir_.file("os.bin"), image);
+    return {"--firmware", dir_.file("os.bin"), "--yes"};
+  }
+
+private:
+  temp_dir dir_;
+};
+
+TEST_F(VtflashOnUsbfs, InfoOpensTheLoaderInterfaceAndReadsTheGeometry) {
+  usbfs_sampler bus(small_flash());
+
+  const process_result result = run(bus, {"--info"});
+
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, opened + geometry);
+  EXPECT_EQ(result.err, "");
+  EXPECT_THAT(bus.erased_blocks(), IsEmpty());
+}
+
+TEST_F(VtflashOnUsbfs, ListShowsTheSamplerWithItsProductName) {
+  usbfs_sampler bus(small_flash());
+
+  const process_result result = run(bus, {"--list"});
+
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, "IOKit USB devices:\n  09e8:0061  MPC4000  IOUSBHostDevice\n");
+  EXPECT_EQ(result.err, "");
+}
+
+struct install_case {
+  const char* name;
+  std::vector<std::string> chunk_args;
+  std::string write_records;
+};
+
+void PrintTo(const install_case& c, std::ostream* os) { *os << c.name; }
+
+class VtflashInstallOnUsbfs : public VtflashOnUsbfs,
+                              public testing::WithParamInterface<install_case> {};
+
+TEST_P(VtflashInstallOnUsbfs, WritesTheImageIntoTheFlashAndPrintsEveryStep) {
+  usbfs_sampler bus(small_flash());
+  const std::vector<unsigned char> image = make_image(image_length);
+  std::vector<std::string> args = install_args(image);
+  args.insert(args.end(), GetParam().chunk_args.begin(), GetParam().chunk_args.end());
+
+  const process_result result = run(bus, args);
+
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.out, opened + geometry + firmware + erasing + erase_records + writing +
+                            GetParam().write_records + "\n" + complete);
+  std::vector<unsigned char> expected_flash(4 * 32768, 0xFF);
+  std::copy(image.begin(), image.end(), expected_flash.begin());
+  const std::vector<std::uint8_t> flash = bus.flash_contents();
+  EXPECT_TRUE(std::equal(flash.begin(), flash.end(), expected_flash.begin(), expected_flash.end()))
+      << "the flash does not hold the image followed by erased bytes";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chunks, VtflashInstallOnUsbfs,
+    testing::Values(
+        // Each chunk one bulk transfer of 32768 bytes (its length in the two-byte place), the
+        // last one of 300 bytes.
+        install_case{"DefaultChunkSize",
+                     {},
+                     "\rWrite  25% (1/4)\rWrite  50% (2/4)\rWrite  75% (3/4)\rWrite 100% (4/4)"},
+        // The whole image as one bulk transfer, its length in the four-byte place.
+        install_case{"OneMegabyteChunks", {"--chunk", "1048576"}, "\rWrite 100% (1/1)"}),
+    [](const testing::TestParamInfo<install_case>& info) { return info.param.name; });
+
+sim::fault status_error_at_erase(std::uint32_t block, std::uint8_t code) {
+  sim::fault fault;
+  fault.what = sim::fault::kind::status_code;
+  fault.where = sim::phase::erase;
+  fault.index = block;
+  fault.code = code;
+  return fault;
+}
+
+sim::fault unplugged_at_chunk_data(std::uint32_t chunk) {
+  sim::fault fault;
+  fault.what = sim::fault::kind::transfer_error;
+  fault.where = sim::phase::write;
+  fault.index = chunk;
+  fault.on = sim::transfer::data;
+  fault.error = vt::usb_error::no_device;
+  return fault;
+}
+
+struct failure_case {
+  const char* name;
+  usbfs_setup setup;
+  std::string out;
+  std::string err;
+  bool flash_untouched = false;  // stopped before anything was sent to the loader
+};
+
+usbfs_setup with_fault(sim::fault fault) {
+  usbfs_setup setup = small_flash();
+  setup.loader.faults.push_back(fault);
+  return setup;
+}
+
+usbfs_setup with_claim_error(int error) {
+  usbfs_setup setup = small_flash();
+  setup.claim_error = error;
+  return setup;
+}
+
+usbfs_setup with_locked_node() {
+  usbfs_setup setup = small_flash();
+  setup.node_locked = true;
+  return setup;
+}
+
+void PrintTo(const failure_case& c, std::ostream* os) { *os << c.name; }
+
+class VtflashFailureOnUsbfs : public VtflashOnUsbfs,
+                              public testing::WithParamInterface<failure_case> {};
+
+TEST_P(VtflashFailureOnUsbfs, StopsWithStatusOneAndSaysWhy) {
+  usbfs_sampler bus(GetParam().setup);
+
+  const process_result result = run(bus, install_args(make_image(image_length)));
+
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, GetParam().err);
+  EXPECT_EQ(result.out, GetParam().out);
+  if (GetParam().flash_untouched) {
+    EXPECT_THAT(bus.erased_blocks(), IsEmpty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, VtflashFailureOnUsbfs,
+    testing::Values(
+        failure_case{
+            "StatusErrorDuringErase", with_fault(status_error_at_erase(2, 0x2a)),
+            opened + geometry + firmware + erasing + "\rErase  25% (1/4)\rErase  50% (2/4)",
+            "Device returned status error 0x2a.\n\nErase failed at block 2.\n"},
+        failure_case{
+            "DeviceGoneDuringWrite", with_fault(unplugged_at_chunk_data(1)),
+            opened + geometry + firmware + erasing + erase_records + writing + "\rWrite  25% (1/4)",
+            "USB write failed: IOReturn 0xe00002c0.\n\nWrite failed at offset 0x00008000.\n"},
+        failure_case{"InterfaceBusy", with_claim_error(EBUSY), "",
+                     "USBInterfaceOpen failed: IOReturn 0xe00002c5.\n"
+                     "Could not find/open a bulk IN/OUT interface on the AKAI device.\n",
+                     true},
+        failure_case{"DeviceNodeNotAccessible", with_locked_node(), "",
+                     "IOCreatePlugInInterfaceForService(device) failed: IOReturn 0xe00002c1.\n"
+                     "No permission to open the sampler: install the udev rule 70-veltrin.rules "
+                     "(see README) or run as root.\n",
+                     true}),
+    [](const testing::TestParamInfo<failure_case>& info) { return info.param.name; });
+
+}  // namespace
