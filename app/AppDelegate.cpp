@@ -57,18 +57,15 @@ AppDelegate::~AppDelegate() {
 }
 
 QString AppDelegate::bundleDirectoryForExecutableDir(const QString& executableDir) {
-  const QDir macos(QDir::cleanPath(executableDir));
-  QDir contents = macos;
-  if (macos.dirName() != QLatin1String("MacOS") || !contents.cdUp() ||
-      contents.dirName() != QLatin1String("Contents")) {
-    return macos.path();
-  }
-  QDir bundle = contents;
-  if (!bundle.cdUp() || !bundle.dirName().endsWith(QLatin1String(".app")) ||
-      bundle.dirName() == QLatin1String(".app")) {
-    return macos.path();
-  }
-  return bundle.path();
+  // Pure path arithmetic: the folders are not looked up on disk.
+  const QString macos = QDir::cleanPath(executableDir);
+  const QString contents = QFileInfo(macos).path();
+  const QString bundle = QFileInfo(contents).path();
+  const QString bundleName = QFileInfo(bundle).fileName();
+  const bool inBundle = QFileInfo(macos).fileName() == QLatin1String("MacOS") &&
+                        QFileInfo(contents).fileName() == QLatin1String("Contents") &&
+                        bundleName.size() > 4 && bundleName.endsWith(QLatin1String(".app"));
+  return inBundle ? bundle : macos;
 }
 
 QString AppDelegate::bundledFirmwarePath() const {

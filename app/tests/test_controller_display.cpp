@@ -81,17 +81,6 @@ TEST(ControllerDisplay, ReadyWithoutGeometryLeavesTheDetailEmpty) {
   EXPECT_EQ(h.app().deviceDetailLabel()->text(), QString());
 }
 
-TEST(ControllerDisplay, DotColoursAreTheSystemColoursOfLightAndDarkPalettes) {
-  QPalette light;
-  light.setColor(QPalette::Window, QColor(236, 236, 236));
-  QPalette dark;
-  dark.setColor(QPalette::Window, QColor(30, 30, 30));
-  EXPECT_EQ(StatusDot::colorFor(StatusDot::Tone::Green, light), QColor(52, 199, 89));
-  EXPECT_EQ(StatusDot::colorFor(StatusDot::Tone::Green, dark), QColor(48, 209, 88));
-  EXPECT_EQ(StatusDot::colorFor(StatusDot::Tone::Red, light), QColor(255, 59, 48));
-  EXPECT_EQ(StatusDot::colorFor(StatusDot::Tone::Orange, dark), QColor(255, 159, 10));
-}
-
 struct FixedTextsCase {
   int language;
   const char* subtitle;
@@ -227,19 +216,6 @@ INSTANTIATE_TEST_SUITE_P(
                       FirmwareHintCase{true, 1, "Прошивка не выбрана"},
                       FirmwareHintCase{false, 1, "Встроенной прошивки нет. Выберите .bin файл."}));
 
-TEST(ControllerDisplay, RefreshingTwiceGivesTheSameScreen) {
-  Harness h;
-  h.launch();
-  h.app().setDeviceState(DeviceStateFailed);
-  h.app().setOperation(QStringLiteral("op.erase"), 12);
-  const QString status = h.app().deviceStatusLabel()->text();
-  const QString operation = h.app().operationLabel()->text();
-  h.app().refreshTexts();
-  EXPECT_EQ(h.app().deviceStatusLabel()->text(), status);
-  EXPECT_EQ(h.app().operationLabel()->text(), operation);
-  EXPECT_EQ(h.app().percentLabel()->text(), QStringLiteral("12%"));
-}
-
 struct ButtonsCase {
   const char* name;
   DeviceState state;
@@ -286,16 +262,6 @@ TEST(ControllerDisplay, LaunchShowsReadyWithoutPercentageAndAnEmptyBar) {
   EXPECT_EQ(h.app().deviceState(), DeviceStateUnknown);
   EXPECT_EQ(h.app().progressValue(), 0.0);
   EXPECT_FALSE(h.app().girlView()->isAnimating());
-}
-
-TEST(ControllerDisplay, ProgressBarKeepsHalfSteps) {
-  Harness h;
-  h.launch();
-  h.app().setProgressValue(37.5);
-  EXPECT_EQ(h.app().progressValue(), 37.5);
-  h.app().setProgressValue(0.5);
-  EXPECT_EQ(h.app().progressValue(), 0.5);
-  EXPECT_FALSE(h.app().progress()->isTextVisible());
 }
 
 TEST(ControllerLog, AppendsInTheLogStyleAndKeepsEverything) {

@@ -121,14 +121,6 @@ TEST(ProgressParsing, GeometryIsShownOnlyAtTheNextRefresh) {
             QStringLiteral("Flash geometry: 16 blocks x 4096 bytes (65536 bytes)."));
 }
 
-TEST(ProgressParsing, ProgressRedrawsThePercentageLabel) {
-  Harness h;
-  h.launch();
-  h.app().parseProgressFromText(QStringLiteral("Write  37% (37/100)"));
-  EXPECT_EQ(h.app().percentLabel()->text(), QStringLiteral("37%"));
-  EXPECT_EQ(h.app().operationLabel()->text(), QStringLiteral("Writing OS"));
-}
-
 struct ChunkCase {
   const char* name;
   QByteArray bytes;

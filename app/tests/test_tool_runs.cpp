@@ -458,14 +458,42 @@ TEST(Runner, EachRunStartsAFreshRawOutput) {
       QStringLiteral("first\nProcess exited with code 0.\n$ vtflash --info\nsecond\n")));
 }
 
-TEST(Runner, SilentToolLeavesAnEmptyRawOutput) {
+}  // namespace
+
+namespace {
+
+struct BundleCase {
+  const char* executableDir;
+  const char* bundle;
+};
+
+class BundleDirectory : public ::testing::TestWithParam<BundleCase> {};
+
+TEST_P(BundleDirectory, IsTheAppFolderAroundContentsMacOSElseTheExecutablesFolder) {
+  const BundleCase& c = GetParam();
+  EXPECT_EQ(AppDelegate::bundleDirectoryForExecutableDir(QString::fromLatin1(c.executableDir)),
+            QString::fromLatin1(c.bundle));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, BundleDirectory,
+    ::testing::Values(
+        BundleCase{"/opt/build/Veltrin.app/Contents/MacOS", "/opt/build/Veltrin.app"},
+        BundleCase{"/opt/build/Veltrin.app/Contents/MacOS/", "/opt/build/Veltrin.app"},
+        BundleCase{"/opt/demo/Other.app/Contents/MacOS", "/opt/demo/Other.app"},
+        BundleCase{"/usr/lib/veltrin/bin", "/usr/lib/veltrin/bin"},
+        BundleCase{"/opt/build/Contents/MacOS", "/opt/build/Contents/MacOS"},
+        BundleCase{"/opt/build/Veltrin.app/Other/MacOS", "/opt/build/Veltrin.app/Other/MacOS"}));
+
+TEST(LoaderPath, PrefersTheBundleCopyAndElseNamesTheWorkingDirectory) {
   Harness h;
-  h.launch();
-  h.installTool(ShellTool("exit 0"));
-  h.app().checkDevice();
-  ASSERT_TRUE(h.waitForRun());
-  EXPECT_TRUE(h.app().taskOutput().isEmpty());
-  EXPECT_FALSE(h.app().taskOutput().isNull());
+  EXPECT_EQ(h.app().loaderPath(), h.workPath() + QStringLiteral("/vtflash"));
+  // A folder with the tool's name is not a tool.
+  QDir().mkpath(h.bundlePath() + QStringLiteral("/Contents/MacOS/vtflash"));
+  EXPECT_EQ(h.app().loaderPath(), h.workPath() + QStringLiteral("/vtflash"));
+  QDir().rmdir(h.bundlePath() + QStringLiteral("/Contents/MacOS/vtflash"));
+  const QString tool = h.installTool(ShellTool("exit 0"));
+  EXPECT_EQ(h.app().loaderPath(), tool);
 }
 
 }  // namespace
