@@ -10,6 +10,7 @@
 #include "Dialogs.h"
 
 class PlainLabel;
+class QAbstractButton;
 class QMenuBar;
 class QPlainTextEdit;
 class QProcess;
@@ -39,6 +40,10 @@ class AppDelegate : public QObject {
   // on-screen QtDialogs.
   explicit AppDelegate(std::unique_ptr<Dialogs> dialogs = nullptr, QObject* parent = nullptr);
   ~AppDelegate() override;
+
+  // The author's web site, opened by the footer link; the link shows its host name.
+  static constexpr const char* kAuthorWebsite = "https://tarnwick.example/veltrin";
+  static constexpr const char* kAuthorHost = "tarnwick.example";
 
   // Launch and application (AppDelegate_Window.cpp, AppDelegate_App.cpp).
   void applicationDidFinishLaunching();
@@ -92,6 +97,9 @@ class AppDelegate : public QObject {
   // The menu bar most recently built by installMainMenu; the window shows it.
   QMenuBar* mainMenu() const { return mainMenu_; }
 
+  // The footer line before the link: the version when there is one.
+  static QString footerText(const QString& version);
+
   // Views, built once by applicationDidFinishLaunching and never replaced.
   QWidget* window() const { return window_.get(); }
   PlainLabel* subtitleLabel() const { return subtitleLabel_; }
@@ -112,6 +120,8 @@ class AppDelegate : public QObject {
   QPushButton* installButton() const { return installButton_; }
   QProgressBar* progress() const { return progress_; }
   QPlainTextEdit* logView() const { return logView_; }
+  PlainLabel* versionLabel() const { return versionLabel_; }
+  QAbstractButton* websiteButton() const { return websiteButton_; }
 
   // State.
   QString firmwarePath() const { return firmwarePath_; }
@@ -168,6 +178,8 @@ class AppDelegate : public QObject {
   QPushButton* installButton_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QPlainTextEdit* logView_ = nullptr;
+  PlainLabel* versionLabel_ = nullptr;
+  QAbstractButton* websiteButton_ = nullptr;
 
   QString firmwarePath_;
   DeviceState deviceState_ = DeviceStateUnknown;

@@ -9,10 +9,12 @@
 #include <QPushButton>
 #include <QRegion>
 #include <QShortcut>
+#include <cmath>
 
 #include "AppDelegate.h"
 #include "CardView.h"
 #include "Frame.h"
+#include "LinkButton.h"
 #include "PlainLabel.h"
 #include "SegmentedControl.h"
 #include "StatusDot.h"
@@ -87,6 +89,9 @@ void AppDelegate::applicationDidFinishLaunching() {
   buildWindow();
 
   appendLog(L("log.started") + QLatin1Char('\n'));
+  // A valid built-in image is adopted and logged before the window is shown; an invalid one
+  // raises its alert before the window comes to the front.
+  useBundledFirmware();
   refreshTexts();
   updateButtons();
   window_->show();
@@ -156,7 +161,13 @@ void AppDelegate::buildWindow() {
   logView_ = Place(MakeLogView(root), root, 24, 44, 712, 156);
   RoundCorners(logView_, 12);
 
+  buildFooter(root);
+  attachMainMenu();
+
+  connect(languageControl_, &SegmentedControl::segmentClicked, this, &AppDelegate::languageChanged);
   connect(checkButton_, &QPushButton::clicked, this, &AppDelegate::checkDevice);
+  connect(builtinButton_, &QPushButton::clicked, this, &AppDelegate::useBundledFirmware);
+  connect(chooseButton_, &QPushButton::clicked, this, &AppDelegate::chooseFirmware);
   connect(installButton_, &QPushButton::clicked, this, &AppDelegate::installFirmware);
 
   // Return starts the installation like a click on the default button, and only when that
@@ -165,4 +176,30 @@ void AppDelegate::buildWindow() {
     auto* shortcut = new QShortcut(QKeySequence(key), root);
     connect(shortcut, &QShortcut::activated, installButton_, &QPushButton::click);
   }
+}
+
+QString AppDelegate::footerText(const QString& version) {
+  const QString byline = QStringLiteral("by Tarnwick  \u00b7");
+  if (version.isEmpty()) {
+    return byline;
+  }
+  return QStringLiteral("v") + version + QStringLiteral("  \u00b7  ") + byline;
+}
+
+void AppDelegate::buildFooter(QWidget* root) {
+  const QFont font = SystemFont(11, QFont::Normal);
+  versionLabel_ = MakeLabel(root, font, PlainLabel::Tone::Secondary);
+  versionLabel_->setText(footerText(QStringLiteral(VELTRIN_VERSION)));
+  auto* link = new LinkButton(QString::fromLatin1(kAuthorHost), root);
+  link->setFont(font);
+  websiteButton_ = link;
+  connect(link, &LinkButton::clicked, this, &AppDelegate::openWebsite);
+
+  // The two read as one line centred in the window, 4 apart, both 14 high whatever their
+  // fitted height.
+  const int versionWidth = versionLabel_->sizeHint().width();
+  const int linkWidth = link->sizeHint().width();
+  const int x = int(std::floor((kWindowWidth - (versionWidth + 4 + linkWidth)) * 0.5));
+  Place(versionLabel_, root, x, 15, versionWidth, 14);
+  Place(link, root, x + versionWidth + 4, 15, linkWidth, 14);
 }

@@ -1,6 +1,31 @@
 #include <QApplication>
+#include <QLocale>
+#include <QSettings>
+#include <QTimer>
+
+#include "AppDelegate.h"
+#include "InterfaceLanguage.h"
+#include "Translations.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("Tarnwick"));
+  QApplication::setApplicationName(QStringLiteral("Veltrin"));
+  QApplication::setApplicationVersion(QStringLiteral(VELTRIN_VERSION));
+
+  // The language is fixed before the controller exists, so the first menu and every later text
+  // are already in it. Only a setting that was never saved falls back to the system's list.
+  const QSettings settings;
+  const QString key = QStringLiteral("InterfaceLanguage");
+  CurrentLanguage = InterfaceLanguageFor(settings.contains(key) ? settings.value(key) : QVariant(),
+                                         QLocale::system().uiLanguages());
+
+  AppDelegate delegate;
+  delegate.installMainMenu();
+  QApplication::setQuitOnLastWindowClosed(
+      delegate.applicationShouldTerminateAfterLastWindowClosed());
+  // The window is built once the event loop runs, as when launching has finished.
+  QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+  QApplication::exec();
   return 0;
 }

@@ -9,11 +9,18 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <functional>
 #include <memory>
+#include <ostream>
 
 #include "AppDelegate.h"
 #include "Dialogs.h"
+
+// Failure messages show texts as text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 // Every alert the controller shows, as the user would read it.
 struct AlertRecord {
@@ -48,6 +55,17 @@ bool WriteFile(const QString& path, const QByteArray& bytes);
 
 // A shell script as a flash tool: `body` runs under /bin/sh.
 QByteArray ShellTool(const QByteArray& body);
+
+// Records the addresses the application asks the desktop to open (a URL handler).
+class UrlRecorder : public QObject {
+  Q_OBJECT
+
+ public:
+  QList<QUrl> urls;
+
+ public slots:
+  void open(const QUrl& url) { urls.append(url); }
+};
 
 // Sets the interface language for one scope and puts the previous one back.
 class LanguageScope {

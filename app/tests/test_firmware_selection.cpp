@@ -1,0 +1,207 @@
+// Choosing the OS image: the quick check of a file, adopting it, and refusing it.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "PlainLabel.h"
+#include "test_support.h"
+
+namespace {
+
+const char* const kTooSmall = "The file is too small to be MPC4000 firmware.";
+const char* const kNoSignature = "The file has no MPC4000 Operating System signature.";
+
+struct ImageCase {
+  const char* name;
+  QByteArray bytes;
+  const char* error;  // null: accepted
+};
+
+QByteArray WithByte(QByteArray bytes, int at, char value) {
+  bytes[at] = value;
+  return bytes;
+}
+
+class ImageRule : public ::testing::TestWithParam<ImageCase> {};
+
+TEST_P(ImageRule, AcceptsExactlyTheFilesWithTheSignatureAt32) {
+  const ImageCase& c = GetParam();
+  Harness h;
+  const QString path = h.makeImage(QStringLiteral("image.bin"), c.bytes);
+  QString error = QStringLiteral("untouched");
+  const bool accepted = h.app().validateFirmwareAtPath(path, &error);
+  EXPECT_EQ(accepted, c.error == nullptr) << c.name;
+  EXPECT_EQ(error, c.error ? QString::fromLatin1(c.error) : QStringLiteral("untouched")) << c.name;
+  EXPECT_EQ(h.app().validateFirmwareAtPath(path, nullptr), accepted) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ImageRule,
+    ::testing::Values(ImageCase{"exactly 56 bytes", MakeImageBytes(56), nullptr},
+                      ImageCase{"55 bytes", MakeImageBytes(56).left(55), kTooSmall},
+                      ImageCase{"empty", QByteArray(), kTooSmall},
+                      ImageCase{"other bytes are never looked at",
+                                WithByte(WithByte(MakeImageBytes(4096), 31, '\xff'), 56, '\xff'),
+                                nullptr},
+                      ImageCase{"signature one byte early", MakeImageBytes(4096, 31), kNoSignature},
+                      ImageCase{"signature one byte late", MakeImageBytes(4096, 33), kNoSignature},
+                      ImageCase{"signature in lower case",
+                                MakeImageBytes(4096, 32, "mpc4000 operating system"), kNoSignature},
+                      ImageCase{"first signature byte differs",
+                                WithByte(MakeImageBytes(4096), 32, 'N'), kNoSignature},
+                      ImageCase{"last signature byte differs",
+                                WithByte(MakeImageBytes(4096), 55, 'n'), kNoSignature},
+                      ImageCase{"no signature at all", QByteArray(4096, 'x'), kNoSignature}));
+
+struct SpecialPathCase {
+  const char* name;
+  std::function<QString(Harness&)> make;
+};
+
+class SpecialPaths : public ::testing::TestWithParam<SpecialPathCase> {};
+
+TEST_P(SpecialPaths, AreRefusedAtOnceAsTooSmall) {
+  const SpecialPathCase& c = GetParam();
+  Harness h;
+  const QString path = c.make(h);
+  QString error;
+  EXPECT_FALSE(h.app().validateFirmwareAtPath(path, &error)) << c.name;
+  EXPECT_EQ(error, QString::fromLatin1(kTooSmall)) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NotRegularFiles, SpecialPaths,
+    ::testing::Values(
+        SpecialPathCase{"missing file",
+                        [](Harness& h) { return h.scratchPath(QStringLiteral("none.bin")); }},
+        SpecialPathCase{"directory",
+                        [](Harness& h) {
+                          const QString path = h.scratchPath(QStringLiteral("folder.bin"));
+                          QDir().mkpath(path);
+                          return path;
+                        }},
+        // A FIFO without a writer would block a plain open; a device would never end.
+        SpecialPathCase{"named pipe",
+                        [](Harness& h) {
+                          const QString path = h.scratchPath(QStringLiteral("pipe.bin"));
+                          ::mkfifo(QFile::encodeName(path).constData(), 0600);
+                          return path;
+                        }},
+        SpecialPathCase{"character device", [](Harness&) { return QStringLiteral("/dev/zero"); }},
+        SpecialPathCase{"unreadable file", [](Harness& h) {
+                          const QString path =
+                              h.makeImage(QStringLiteral("locked.bin"), MakeImageBytes(64));
+                          QFile::setPermissions(path, QFileDevice::Permissions());
+                          // Root reads any file; then the file counts as readable and valid.
+                          return ::geteuid() == 0 ? h.scratchPath(QStringLiteral("x")) : path;
+                        }}));
+
+TEST(ImageRule, FailureTextIsInTheLanguageOfTheMomentOfTheCheck) {
+  Harness h;
+  const QString path = h.makeImage(QStringLiteral("short.bin"), QByteArray(10, 'x'));
+  LanguageScope language(1);
+  QString error;
+  h.app().validateFirmwareAtPath(path, &error);
+  EXPECT_EQ(error, QStringLiteral("Файл слишком маленький для прошивки MPC4000."));
+}
+
+TEST(FirmwareSelection, AdoptingAnImageLogsItShowsItAndMayEnableInstall) {
+  Harness h;
+  h.launch();
+  h.app().setDeviceState(DeviceStateReady);
+  const QString path = h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(1048576));
+  h.app().selectFirmwareAtPath(path);
+  EXPECT_EQ(h.app().firmwarePath(), path);
+  EXPECT_TRUE(h.log().endsWith(QStringLiteral("Firmware selected: %1\n").arg(path)));
+  EXPECT_EQ(h.app().firmwareLabel()->text(), QStringLiteral("os.bin  \u00b7  1.0 MB"));
+  EXPECT_TRUE(h.app().installButton()->isEnabled());
+  EXPECT_TRUE(h.dialogs().alerts.isEmpty());
+}
+
+TEST(FirmwareSelection, RefusedFileKeepsTheImageAdoptedBefore) {
+  Harness h;
+  h.launch();
+  h.app().setDeviceState(DeviceStateReady);
+  const QString good = h.makeImage(QStringLiteral("good.bin"), MakeImageBytes(64));
+  h.app().selectFirmwareAtPath(good);
+  const QString log = h.log();
+  const QString label = h.app().firmwareLabel()->text();
+
+  h.app().selectFirmwareAtPath(h.makeImage(QStringLiteral("bad.bin"), QByteArray(64, 'x')));
+
+  EXPECT_EQ(h.app().firmwarePath(), good);
+  EXPECT_EQ(h.log(), log);
+  EXPECT_EQ(h.app().firmwareLabel()->text(), label);
+  EXPECT_TRUE(h.app().installButton()->isEnabled());
+  ASSERT_EQ(h.dialogs().alerts.size(), 1);
+  EXPECT_EQ(h.dialogs().alerts[0].style, Dialogs::Style::Warning);
+  EXPECT_EQ(h.dialogs().alerts[0].title,
+            QStringLiteral("This does not look like MPC4000 firmware"));
+  EXPECT_EQ(h.dialogs().alerts[0].text, QString::fromLatin1(kNoSignature));
+}
+
+TEST(FirmwareSelection, AdoptingTheSameFileAgainLogsItAgain) {
+  Harness h;
+  h.launch();
+  const QString path = h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64));
+  h.app().selectFirmwareAtPath(path);
+  h.app().selectFirmwareAtPath(path);
+  EXPECT_EQ(h.log().count(QStringLiteral("Firmware selected: ")), 2);
+}
+
+TEST(FirmwareSelection, PathIsKeptAsGivenNotResolved) {
+  Harness h;
+  h.launch();
+  const QString target = h.makeImage(QStringLiteral("real.bin"), MakeImageBytes(64));
+  const QString link = h.scratchPath(QStringLiteral("link.bin"));
+  ASSERT_TRUE(QFile::link(target, link));
+  const QString given = h.scratchPath(QStringLiteral("./link.bin"));
+  h.app().selectFirmwareAtPath(given);
+  EXPECT_EQ(h.app().firmwarePath(), given);
+}
+
+TEST(FirmwareSelection, OpenPanelPicksAFileWithItsMessage) {
+  Harness h;
+  h.launch();
+  const QString path = h.makeImage(QStringLiteral("picked.bin"), MakeImageBytes(64));
+  h.dialogs().openAnswers = {path};
+  h.app().chooseButton()->click();
+  EXPECT_EQ(h.app().firmwarePath(), path);
+  EXPECT_EQ(h.dialogs().openMessages, QStringList({"Choose an OS file for the MPC4000"}));
+}
+
+TEST(FirmwareSelection, CancelledOpenPanelChangesNothing) {
+  Harness h;
+  h.launch();
+  const QString log = h.log();
+  h.app().chooseFirmware();
+  EXPECT_TRUE(h.app().firmwarePath().isEmpty());
+  EXPECT_EQ(h.log(), log);
+  EXPECT_TRUE(h.dialogs().alerts.isEmpty());
+}
+
+TEST(FirmwareSelection, BuiltinButtonAdoptsTheBuiltinImageAgain) {
+  Harness h;
+  const QString builtin = h.installBuiltinImage(MakeImageBytes(64));
+  h.launch();
+  h.app().selectFirmwareAtPath(h.makeImage(QStringLiteral("other.bin"), MakeImageBytes(64)));
+  h.app().builtinButton()->click();
+  EXPECT_EQ(h.app().firmwarePath(), builtin);
+}
+
+TEST(FirmwareSelection, WithoutBuiltinImageTheBuiltinActionDoesNothing) {
+  Harness h;
+  h.launch();
+  const QString log = h.log();
+  h.app().useBundledFirmware();
+  EXPECT_EQ(h.log(), log);
+  EXPECT_TRUE(h.dialogs().alerts.isEmpty());
+  EXPECT_FALSE(h.app().builtinButton()->isEnabled());
+}
+
+}  // namespace
