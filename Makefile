@@ -1,5 +1,5 @@
 # Entry points for a fresh machine: every target installs what it needs first.
-.PHONY: deps build build-asan build-fuzz test demo run bench fuzz clean
+.PHONY: deps build build-asan build-fuzz test demo run bench fuzz install package clean
 
 JOBS ?= $(shell nproc)
 
@@ -45,6 +45,16 @@ fuzz: build-fuzz
 	  $$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -artifact_prefix=build-fuzz/fuzz/$$name- \
 	    build-fuzz/fuzz/$$name-corpus fuzz/corpus/$$name || exit 1; \
 	done
+
+# Installs Veltrin from this build: the bundle under $(PREFIX)/lib/veltrin, bin/veltrin and
+# bin/vtflash, the menu entry, icons, man page and udev rule. DESTDIR=... stages it elsewhere.
+PREFIX ?= /usr/local
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
+
+# The Debian package of this build, in build/package/.
+package: build
+	cd build && cpack -G DEB
 
 clean:
 	rm -rf build build-asan build-fuzz
