@@ -1,0 +1,16 @@
+// Prints where the application, started from where this program lies, finds its bundle, its flash
+// tool and its built-in OS image, as its controller computes them. The package test puts it into
+// the installed bundle and runs it through a command link, as the menu runs veltrin.
+
+#include <QApplication>
+#include <cstdio>
+
+#include "AppDelegate.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  const AppDelegate delegate;
+  std::printf("bundle=%s\nloader=%s\nimage=%s\n", qPrintable(delegate.bundlePath()),
+              qPrintable(delegate.loaderPath()), qPrintable(delegate.bundledFirmwarePath()));
+  return 0;
+}
