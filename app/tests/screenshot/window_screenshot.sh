@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Starts an application bundle as a real process on a virtual X display, takes a screenshot of its
+# window and checks that the window is 760 x 620 and shows something (not one flat colour).
+# Usage: window_screenshot.sh VELTRIN_EXECUTABLE OUTPUT_PNG [LANGUAGE]
+set -euo pipefail
+
+app=$1
+shot=$2
+language=${3:-en}
+work=$(mktemp -d)
+xvfb_pid=
+app_pid=
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display number and writes it to fd 3.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+export DISPLAY=":$(cat "$work/display")"
+
+# A settings folder of its own, so the language is the one asked for.
+export XDG_CONFIG_HOME="$work/config"
+mkdir -p "$XDG_CONFIG_HOME/Tarnwick"
+printf '[General]\nInterfaceLanguage=%s\n' "$language" >"$XDG_CONFIG_HOME/Tarnwick/Veltrin.conf"
+export QT_QPA_PLATFORM=xcb
+
+"$app" >"$work/app.log" 2>&1 &
+app_pid=$!
+
+window=
+for _ in $(seq 150); do
+  window=$(xwininfo -root -tree 2>/dev/null | awk '/"Veltrin"/ {print $1; exit}')
+  [ -n "$window" ] && break
+  kill -0 "$app_pid" 2>/dev/null || { echo "Veltrin exited early"; cat "$work/app.log"; exit 1; }
+  sleep 0.1
+done
+[ -n "$window" ] || { echo "no Veltrin window appeared"; cat "$work/app.log"; exit 1; }
+sleep 1  # let the first frame be painted
+
+mkdir -p "$(dirname "$shot")"
+import -window "$window" "$shot"
+size=$(identify -format '%wx%h' "$shot")
+deviation=$(convert "$shot" -colorspace Gray -format '%[fx:standard_deviation]' info:)
+echo "window $window: $size, grey deviation $deviation, screenshot $shot"
+[ "$size" = "760x620" ] || { echo "expected a 760x620 window"; exit 1; }
+awk -v d="$deviation" 'BEGIN { exit !(d > 0.02) }' || { echo "the window is blank"; exit 1; }
