@@ -71,14 +71,16 @@ std::uint64_t sampler::flash_size() const {
   return static_cast<std::uint64_t>(config_.blocks) * config_.block_size;
 }
 
-const fault* sampler::fault_at(phase where, std::uint32_t index, transfer on) const {
+bool sampler::injected_failure(phase where, std::uint32_t index, transfer on, usb_error& error) {
   for (const fault& f : config_.faults) {
     if (f.what == fault::kind::transfer_error && f.where == where && f.index == index &&
         f.on == on) {
-      return &f;
+      gone_ = f.error == usb_error::no_device;
+      error = f.error;
+      return true;
     }
   }
-  return nullptr;
+  return false;
 }
 
 const fault* sampler::fault_of(fault::kind what) const {
@@ -210,9 +212,8 @@ usb_error sampler::receive(const std::uint8_t* data, std::size_t length, std::si
       where = phase::write;
     }
     const std::uint32_t index = counts_[static_cast<int>(where)];
-    if (const fault* f = fault_at(where, index, transfer::command)) {
-      gone_ = f->error == usb_error::no_device;
-      return f->error;
+    if (usb_error error; injected_failure(where, index, transfer::command, error)) {
+      return error;
     }
     phase_ = where;
     exchange_ = index;
@@ -232,9 +233,8 @@ usb_error sampler::receive(const std::uint8_t* data, std::size_t length, std::si
     return usb_error::ok;
   }
   if (state_ == expecting::chunk_data) {
-    if (const fault* f = fault_at(phase_, exchange_, transfer::data)) {
-      gone_ = f->error == usb_error::no_device;
-      return f->error;
+    if (usb_error error; injected_failure(phase_, exchange_, transfer::data, error)) {
+      return error;
     }
     accepted = length;
     if (pending_status_ == status_ok) {
@@ -253,9 +253,8 @@ usb_error sampler::send(std::uint8_t* data, std::size_t length, std::size_t& pro
     return usb_error::no_device;
   }
   if (state_ == expecting::geometry_reply) {
-    if (const fault* f = fault_at(phase_, exchange_, transfer::reply)) {
-      gone_ = f->error == usb_error::no_device;
-      return f->error;
+    if (usb_error error; injected_failure(phase_, exchange_, transfer::reply, error)) {
+      return error;
     }
     std::uint8_t reply[geometry_reply_size] = {};
     for (int i = 0; i < 4; ++i) {
@@ -276,9 +275,8 @@ usb_error sampler::send(std::uint8_t* data, std::size_t length, std::size_t& pro
     return usb_error::ok;
   }
   if (state_ == expecting::status) {
-    if (const fault* f = fault_at(phase_, exchange_, transfer::status)) {
-      gone_ = f->error == usb_error::no_device;
-      return f->error;
+    if (usb_error error; injected_failure(phase_, exchange_, transfer::status, error)) {
+      return error;
     }
     std::uint8_t status[status_block_size] = {};
     std::memcpy(status, "z48S", 4);

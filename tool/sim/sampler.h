@@ -81,7 +81,9 @@ private:
   std::uint8_t check_command(const std::uint8_t* block, std::size_t length) const;
   void accept_command(const std::uint8_t* block);
   std::uint8_t write_chunk(const std::uint8_t* data, std::size_t length);
-  const fault* fault_at(phase where, std::uint32_t index, transfer on) const;
+  // True when a transfer error is injected at this transfer; `error` is then what it fails with,
+  // and a device that is gone stays gone.
+  bool injected_failure(phase where, std::uint32_t index, transfer on, usb_error& error);
   const fault* fault_of(fault::kind what) const;
   std::uint8_t read_flash(std::uint64_t address) const;
 

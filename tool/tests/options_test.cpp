@@ -122,6 +122,21 @@ INSTANTIATE_TEST_SUITE_P(
                       number_case{"0", vt::max_chunk_size, false, 0},
                       number_case{"1048577", vt::max_chunk_size, false, 0}));
 
+// An argument vector that owns its strings, as main receives it (the program name first).
+struct arguments {
+  std::vector<std::string> strings;
+  std::vector<char*> argv;
+  explicit arguments(const std::vector<std::string>& args) : strings{"vtflash"} {
+    strings.insert(strings.end(), args.begin(), args.end());
+    for (std::string& s : strings) {
+      argv.push_back(s.data());
+    }
+  }
+  int parse(vt::tool_options& options, vt::run_mode& mode) {
+    return vt::parse_options(static_cast<int>(argv.size()), argv.data(), options, mode);
+  }
+};
+
 struct mode_case {
   std::vector<std::string> args;
   vt::run_mode mode;
@@ -130,15 +145,10 @@ struct mode_case {
 class ModeSelection : public ::testing::TestWithParam<mode_case> {};
 
 TEST_P(ModeSelection, PicksTheMode) {
-  std::vector<std::string> strings{"vtflash"};
-  strings.insert(strings.end(), GetParam().args.begin(), GetParam().args.end());
-  std::vector<char*> argv;
-  for (std::string& s : strings) {
-    argv.push_back(s.data());
-  }
+  arguments args(GetParam().args);
   vt::tool_options options;
   vt::run_mode mode = vt::MODE_INFO;
-  ASSERT_EQ(vt::parse_options(static_cast<int>(argv.size()), argv.data(), options, mode), -1);
+  ASSERT_EQ(args.parse(options, mode), -1);
   EXPECT_EQ(mode, GetParam().mode);
 }
 
@@ -151,11 +161,10 @@ INSTANTIATE_TEST_SUITE_P(
                       mode_case{{"--list", "--info"}, vt::MODE_LIST}));
 
 TEST(Options, DefaultsWithoutArguments) {
-  char name[] = "vtflash";
-  char* argv[] = {name};
+  arguments args({});
   vt::tool_options options;
   vt::run_mode mode = vt::MODE_LIST;
-  ASSERT_EQ(vt::parse_options(1, argv, options, mode), -1);
+  ASSERT_EQ(args.parse(options, mode), -1);
   EXPECT_EQ(mode, vt::MODE_INFO);
   EXPECT_EQ(options.vendor_id, 0x09E8u);
   EXPECT_EQ(options.product_id, 0x0061u);
@@ -163,16 +172,11 @@ TEST(Options, DefaultsWithoutArguments) {
 }
 
 TEST(Options, LastRepeatedValueWins) {
-  std::vector<std::string> strings{"vtflash", "--firmware", "a.bin", "--vid", "1", "--chunk", "7",
-                                   "--firmware", "b.bin", "--vid", "0x2", "--chunk", "0x10",
-                                   "--yes"};
-  std::vector<char*> argv;
-  for (std::string& s : strings) {
-    argv.push_back(s.data());
-  }
+  arguments args({"--firmware", "a.bin", "--vid", "1", "--chunk", "7", "--firmware", "b.bin",
+                  "--vid", "0x2", "--chunk", "0x10", "--yes"});
   vt::tool_options options;
   vt::run_mode mode = vt::MODE_INFO;
-  ASSERT_EQ(vt::parse_options(static_cast<int>(argv.size()), argv.data(), options, mode), -1);
+  ASSERT_EQ(args.parse(options, mode), -1);
   EXPECT_STREQ(options.firmware_path, "b.bin");
   EXPECT_EQ(options.vendor_id, 2u);
   EXPECT_EQ(options.chunk_size, 16u);
