@@ -30,7 +30,8 @@ constexpr bool sanitized = false;
 struct exit_path {
   const char* name;
   bool simulated;  // vtflash-sim rather than the real tool on libusb
-  std::vector<std::string> args;  // "IMAGE", "BADIMAGE", "DIR" and "FIFO" stand for files made here
+  // "IMAGE", "BADIMAGE", "HUGE", "TINY", "DIR" and "FIFO" stand for files made by the test.
+  std::vector<std::string> args;
   std::string scenario;
   int status;
 };
@@ -49,11 +50,16 @@ TEST_P(Memcheck, EndsCleanly) {
   write_file(dir.file("os.bin"), make_image(70000));
   write_file(dir.file("bad.bin"), std::vector<unsigned char>(100, 0x20));
   ::mkfifo(dir.file("fifo").c_str(), 0600);
+  write_file(dir.file("huge.bin"), make_image(100));
+  ASSERT_EQ(::truncate(dir.file("huge.bin").c_str(), 0x100000000LL), 0);  // sparse: no disk space
+  write_file(dir.file("tiny.bin"), make_image(55));
   std::vector<std::string> args = {"-q", "--leak-check=full", "--errors-for-leak-kinds=all",
                                    "--error-exitcode=99",
                                    c.simulated ? VTFLASH_SIM_PATH : VTFLASH_PATH};
   for (const std::string& a : c.args) {
     args.push_back(a == "IMAGE"      ? dir.file("os.bin")
+                   : a == "HUGE"     ? dir.file("huge.bin")
+                   : a == "TINY"     ? dir.file("tiny.bin")
                    : a == "BADIMAGE" ? dir.file("bad.bin")
                    : a == "FIFO"     ? dir.file("fifo")
                    : a == "DIR"      ? dir.path()
@@ -79,6 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
         exit_path{"FifoImage", false, {"--firmware", "FIFO", "--yes"}, "", 1},
         exit_path{"DeviceImage", false, {"--firmware", "/dev/zero", "--yes"}, "", 1},
         exit_path{"WrongSignature", false, {"--firmware", "BADIMAGE", "--yes"}, "", 1},
+        exit_path{"TooSmall", false, {"--firmware", "TINY", "--yes"}, "", 1},
+        exit_path{"TooLarge", false, {"--firmware", "HUGE", "--yes"}, "", 1},
         exit_path{"RealBusInfo", false, {"--info"}, "", 1},
         exit_path{"RealBusList", false, {"--list"}, "", 0},
         exit_path{"RealBusInstall", false, install, "", 1},
@@ -86,6 +94,9 @@ INSTANTIATE_TEST_SUITE_P(
         exit_path{"List", true, {"--list"}, "", 0},
         exit_path{"Install", true, install, "blocks=8,block_size=16384", 0},
         exit_path{"NotFound", true, install, "bus=none", 1},
+        exit_path{"ListWithoutSampler", true, {"--list"}, "bus=none", 0},
+        exit_path{"OtherIds", true, {"--vid", "0x1234"}, "", 1},
+        exit_path{"GeometryStatus", true, install, "fault=status:0x02@geometry", 1},
         exit_path{"NoPermission", true, install, "access=denied", 1},
         exit_path{"InterfaceBusy", true, install, "busy=interface", 1},
         exit_path{"NoUsableInterface", true, install, "bus=unusable", 1},
@@ -100,6 +111,9 @@ INSTANTIATE_TEST_SUITE_P(
         exit_path{"WriteShortStatus", true, install, "blocks=8,block_size=16384,fault=short_status:13@write1", 1},
         exit_path{"WriteGone", true, install, "blocks=8,block_size=16384,fault=gone:data@write2", 1},
         exit_path{"WriteStall", true, install, "blocks=8,block_size=16384,fault=stall:command@write0", 1},
+        exit_path{"WriteSignature", true, install, "blocks=8,block_size=16384,fault=signature:00000000@write2", 1},
+        exit_path{"WriteStatusLast", true, install, "blocks=8,block_size=16384,fault=status:0x01@write1", 1},
+        exit_path{"EraseShortStatus", true, install, "blocks=8,block_size=16384,fault=short_status:0@erase5", 1},
         exit_path{"BadScenario", true, {"--info"}, "fault=nonsense", 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
