@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
         exit_path{"WriteGone", true, install, "blocks=8,block_size=16384,fault=gone:data@write2", 1},
         exit_path{"WriteStall", true, install, "blocks=8,block_size=16384,fault=stall:command@write0", 1},
         exit_path{"WriteSignature", true, install, "blocks=8,block_size=16384,fault=signature:00000000@write2", 1},
-        exit_path{"WriteStatusLast", true, install, "blocks=8,block_size=16384,fault=status:0x01@write1", 1},
+        exit_path{"WriteStatusMiddle", true, install, "blocks=8,block_size=16384,fault=status:0x01@write1", 1},
         exit_path{"EraseShortStatus", true, install, "blocks=8,block_size=16384,fault=short_status:0@erase5", 1},
         exit_path{"BadScenario", true, {"--info"}, "fault=nonsense", 1}),
     [](const auto& info) { return std::string(info.param.name); });
