@@ -61,6 +61,19 @@ LanguageScope::LanguageScope(int language) : previous_(CurrentLanguage) {
 
 LanguageScope::~LanguageScope() { CurrentLanguage = previous_; }
 
+EnvironmentScope::EnvironmentScope(const char* name, const QByteArray& value)
+    : name_(name), hadValue_(qEnvironmentVariableIsSet(name)), previous_(qgetenv(name)) {
+  qputenv(name, value);
+}
+
+EnvironmentScope::~EnvironmentScope() {
+  if (hadValue_) {
+    qputenv(name_, previous_);
+  } else {
+    qunsetenv(name_);
+  }
+}
+
 WorkingDirectoryScope::WorkingDirectoryScope(const QString& path) : previous_(QDir::currentPath()) {
   QDir::setCurrent(path);
 }
@@ -89,6 +102,13 @@ Harness::~Harness() {
 }
 
 void Harness::launch() { app_->applicationDidFinishLaunching(); }
+
+void Harness::readyToInstall(const QString& imagePath) {
+  app_->setDeviceState(DeviceStateReady);
+  app_->setFirmwarePath(imagePath);
+  app_->refreshTexts();
+  app_->updateButtons();
+}
 
 QString Harness::installTool(const QByteArray& script, bool executable) {
   const QString path = bundle_ + QStringLiteral("/Contents/MacOS/vtflash");

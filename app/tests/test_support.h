@@ -77,6 +77,21 @@ class LanguageScope {
   int previous_;
 };
 
+// Sets an environment variable (such as the simulated sampler's VTFLASH_SIM) for one scope and
+// puts the previous value back; a tool started in the scope inherits it.
+class EnvironmentScope {
+ public:
+  EnvironmentScope(const char* name, const QByteArray& value);
+  ~EnvironmentScope();
+  EnvironmentScope(const EnvironmentScope&) = delete;
+  EnvironmentScope& operator=(const EnvironmentScope&) = delete;
+
+ private:
+  const char* name_;
+  bool hadValue_;
+  QByteArray previous_;
+};
+
 // Makes a folder the working directory for one scope.
 class WorkingDirectoryScope {
  public:
@@ -102,6 +117,8 @@ class Harness {
 
   // Builds the window as launch does.
   void launch();
+  // The state a successful check and an adopted image leave: Flash OS may start.
+  void readyToInstall(const QString& imagePath);
 
   // Puts a flash tool (as executable file) where the controller looks first.
   QString installTool(const QByteArray& script, bool executable = true);
