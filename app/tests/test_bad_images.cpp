@@ -1,0 +1,354 @@
+// Files that are no OS image, offered through the open panel or swapped in after an image was
+// adopted: the application refuses them at once without reading more than the head of a regular
+// file, and an installation of a file that went bad ends as a failure with the tool's reason.
+// Unusual but valid paths are adopted and reach the tool unchanged.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <functional>
+#include <vector>
+
+#include "PlainLabel.h"
+#include "WaitGirlView.h"
+#include "test_support.h"
+
+namespace {
+
+const char* const kTooSmall = "The file is too small to be MPC4000 firmware.";
+const char* const kNoSignature = "The file has no MPC4000 Operating System signature.";
+
+// Larger than the memory of the machines this runs on, and larger than any image the tool can
+// address; it takes no space on disk.
+constexpr qint64 kSparseSize = qint64(1) << 40;
+
+// Keeps descriptors open for one test, such as the writing end of a named pipe.
+class OpenFiles {
+ public:
+  OpenFiles() = default;
+  OpenFiles(const OpenFiles&) = delete;
+  OpenFiles& operator=(const OpenFiles&) = delete;
+  ~OpenFiles() {
+    for (const int fd : fds_) {
+      ::close(fd);
+    }
+  }
+  void keep(int fd) {
+    if (fd >= 0) {
+      fds_.push_back(fd);
+    }
+  }
+
+ private:
+  std::vector<int> fds_;
+};
+
+bool MakeFifo(const QString& path) {
+  return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+}
+
+// A named pipe whose writer has sent `bytes` and stays connected, so a blocking read of more
+// would never return.
+QString FifoWithWriter(const QString& path, const QByteArray& bytes, OpenFiles& open) {
+  MakeFifo(path);
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK);
+  open.keep(fd);
+  if (fd < 0 || ::write(fd, bytes.constData(), size_t(bytes.size())) != bytes.size()) {
+    return QString();
+  }
+  return path;
+}
+
+// A file of kSparseSize bytes that starts with `head`.
+bool MakeSparse(const QString& path, const QByteArray& head) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(head) == head.size() &&
+         file.resize(kSparseSize);
+}
+
+bool SymlinkLoop(const QString& path) {
+  const QString other = path + QStringLiteral(".other");
+  return QFile::link(other, path) && QFile::link(path, other);
+}
+
+struct RefusedCase {
+  const char* name;
+  std::function<QString(Harness&, OpenFiles&)> make;  // the file offered; empty: not possible
+  const char* reason;
+};
+
+class RefusedImage : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedImage, ChosenFileIsRefusedAtOnceAndTheAdoptedImageStays) {
+  const RefusedCase& c = GetParam();
+  Harness h;
+  h.launch();
+  h.app().setDeviceState(DeviceStateReady);
+  const QString good = h.makeImage(QStringLiteral("good.bin"), MakeImageBytes(64));
+  h.app().selectFirmwareAtPath(good);
+  OpenFiles open;
+  const QString bad = c.make(h, open);
+  if (bad.isEmpty()) {
+    GTEST_SKIP() << "this file cannot be made here";
+  }
+  const QString log = h.log();
+  const QString label = h.app().firmwareLabel()->text();
+
+  h.dialogs().openAnswers = {bad};
+  h.app().chooseButton()->click();
+
+  ASSERT_EQ(h.dialogs().alerts.size(), 1);
+  EXPECT_EQ(h.dialogs().alerts[0].style, Dialogs::Style::Warning);
+  EXPECT_EQ(h.dialogs().alerts[0].title,
+            QStringLiteral("This does not look like MPC4000 firmware"));
+  EXPECT_EQ(h.dialogs().alerts[0].text, QString::fromUtf8(c.reason));
+  EXPECT_EQ(h.app().firmwarePath(), good);
+  EXPECT_EQ(h.app().firmwareLabel()->text(), label);
+  EXPECT_EQ(h.log(), log);
+  EXPECT_TRUE(h.app().installButton()->isEnabled());
+  EXPECT_EQ(h.app().currentTask(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RefusedImage,
+    ::testing::Values(
+        RefusedCase{"Directory",
+                    [](Harness& h, OpenFiles&) {
+                      const QString path = h.scratchPath(QStringLiteral("folder.bin"));
+                      QDir().mkpath(path);
+                      return path;
+                    },
+                    kTooSmall},
+        RefusedCase{"NamedPipeWithoutWriter",
+                    [](Harness& h, OpenFiles&) {
+                      const QString path = h.scratchPath(QStringLiteral("pipe.bin"));
+                      return MakeFifo(path) ? path : QString();
+                    },
+                    kTooSmall},
+        RefusedCase{"NamedPipeWhoseWriterSentTooLittle",
+                    [](Harness& h, OpenFiles& open) {
+                      return FifoWithWriter(h.scratchPath(QStringLiteral("pipe.bin")),
+                                            MakeImageBytes(64).left(20), open);
+                    },
+                    kTooSmall},
+        RefusedCase{"NamedPipeOfferingAValidHead",
+                    [](Harness& h, OpenFiles& open) {
+                      return FifoWithWriter(h.scratchPath(QStringLiteral("pipe.bin")),
+                                            MakeImageBytes(64), open);
+                    },
+                    kTooSmall},
+        RefusedCase{"DevZero", [](Harness&, OpenFiles&) { return QStringLiteral("/dev/zero"); },
+                    kTooSmall},
+        RefusedCase{"LinkToDevZero",
+                    [](Harness& h, OpenFiles&) {
+                      const QString path = h.scratchPath(QStringLiteral("zero.bin"));
+                      return QFile::link(QStringLiteral("/dev/zero"), path) ? path : QString();
+                    },
+                    kTooSmall},
+        RefusedCase{"SymlinkLoop",
+                    [](Harness& h, OpenFiles&) {
+                      const QString path = h.scratchPath(QStringLiteral("loop.bin"));
+                      return SymlinkLoop(path) ? path : QString();
+                    },
+                    kTooSmall},
+        RefusedCase{"LinkToNothing",
+                    [](Harness& h, OpenFiles&) {
+                      const QString path = h.scratchPath(QStringLiteral("dangling.bin"));
+                      return QFile::link(h.scratchPath(QStringLiteral("gone.bin")), path)
+                                 ? path
+                                 : QString();
+                    },
+                    kTooSmall},
+        RefusedCase{"MissingFile",
+                    [](Harness& h, OpenFiles&) { return h.scratchPath(QStringLiteral("no.bin")); },
+                    kTooSmall},
+        RefusedCase{"ImageWithoutReadPermission",
+                    [](Harness& h, OpenFiles&) {
+                      // Root reads any file, so there the case cannot be made.
+                      if (::geteuid() == 0) {
+                        return QString();
+                      }
+                      const QString path =
+                          h.makeImage(QStringLiteral("locked.bin"), MakeImageBytes(64));
+                      QFile::setPermissions(path, QFileDevice::Permissions());
+                      return path;
+                    },
+                    kTooSmall},
+        RefusedCase{"SparseFileLargerThanMemory",
+                    [](Harness& h, OpenFiles&) {
+                      const QString path = h.scratchPath(QStringLiteral("huge.bin"));
+                      return MakeSparse(path, QByteArray(64, 'x')) ? path : QString();
+                    },
+                    kNoSignature}),
+    [](const ::testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
+
+// The end of an installation that failed before anything reached the sampler.
+void ExpectFailedInstall(Harness& h) {
+  EXPECT_EQ(h.lastStatus(), 1);
+  EXPECT_EQ(h.app().operationLabel()->text(), QStringLiteral("Flashing failed"));
+  EXPECT_EQ(h.app().progressValue(), 0.0);
+  EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
+  ASSERT_EQ(h.dialogs().alerts.size(), 1);
+  EXPECT_EQ(h.dialogs().alerts[0].style, Dialogs::Style::Warning);
+  EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing did not complete"));
+  EXPECT_EQ(h.app().currentTask(), nullptr);
+  EXPECT_TRUE(h.app().checkButton()->isEnabled());
+  EXPECT_TRUE(h.app().installButton()->isEnabled());
+  EXPECT_FALSE(h.app().girlView()->isAnimating());
+}
+
+// The image is not looked at again when Flash OS is pressed; what became of the file since it
+// was adopted is the tool's to find.
+struct ChangedCase {
+  const char* name;
+  std::function<bool(const QString& path)> change;  // false: not possible here
+  const char* toolLines;                            // %1 is the image path
+};
+
+class ImageChangedAfterAdoption : public ::testing::TestWithParam<ChangedCase> {};
+
+TEST_P(ImageChangedAfterAdoption, InstallFailsWithTheToolsReasonAndNothingWritten) {
+  const ChangedCase& c = GetParam();
+  Harness h;
+  h.launch();
+  ASSERT_TRUE(h.installSimulator()) << "vtflash-sim was not built";
+  h.app().setDeviceState(DeviceStateReady);
+  const QString image = h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(40000));
+  h.app().selectFirmwareAtPath(image);
+  ASSERT_EQ(h.app().firmwarePath(), image);
+  if (!c.change(image)) {
+    GTEST_SKIP() << "this change cannot be made here";
+  }
+  const QString dump = h.scratchPath(QStringLiteral("flash.dump"));
+  const EnvironmentScope scenario("VTFLASH_SIM", "dump=" + QFile::encodeName(dump));
+
+  h.app().installFirmware();
+  ASSERT_TRUE(h.waitForRun());
+
+  const QString toolLines = QString::fromUtf8(c.toolLines).replace(QStringLiteral("%1"), image);
+  EXPECT_EQ(h.log(), QStringLiteral("Veltrin started.\nFirmware selected: %1\n"
+                                    "$ vtflash --firmware %1 --yes\n%2"
+                                    "Process exited with code 1.\n")
+                         .arg(image, toolLines));
+  ExpectFailedInstall(h);
+  // The tool stopped before it looked for the sampler.
+  EXPECT_FALSE(QFile::exists(dump));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, ImageChangedAfterAdoption,
+    ::testing::Values(
+        ChangedCase{"Removed", [](const QString& path) { return QFile::remove(path); },
+                    "Could not open %1: No such file or directory\n"},
+        ChangedCase{"ReplacedByADirectory",
+                    [](const QString& path) { return QFile::remove(path) && QDir().mkpath(path); },
+                    "Could not open %1: Is a directory\n"},
+        ChangedCase{"ReplacedByANamedPipe",
+                    [](const QString& path) { return QFile::remove(path) && MakeFifo(path); },
+                    "Could not open %1: Not a regular file\n"},
+        ChangedCase{"ReplacedByASymlinkLoop",
+                    [](const QString& path) { return QFile::remove(path) && SymlinkLoop(path); },
+                    "Could not open %1: Too many levels of symbolic links\n"},
+        ChangedCase{"MadeUnreadable",
+                    [](const QString& path) {
+                      return ::geteuid() != 0 &&
+                             QFile::setPermissions(path, QFileDevice::Permissions());
+                    },
+                    "Could not open %1: Permission denied\n"},
+        ChangedCase{"CutShort", [](const QString& path) { return QFile::resize(path, 10); },
+                    "Firmware file is too small.\n"},
+        ChangedCase{"OverwrittenWithoutSignature",
+                    [](const QString& path) { return WriteFile(path, QByteArray(40000, 'x')); },
+                    "Firmware signature mismatch at offset 32.\n"
+                    "Expected: MPC4000 Operating System\n"}),
+    [](const ::testing::TestParamInfo<ChangedCase>& info) { return info.param.name; });
+
+TEST(BadImage, SparseImageLargerThanMemoryIsAdoptedAtOnceAndRefusedByTheTool) {
+  Harness h;
+  h.launch();
+  ASSERT_TRUE(h.installSimulator()) << "vtflash-sim was not built";
+  h.app().setDeviceState(DeviceStateReady);
+  const QString image = h.scratchPath(QStringLiteral("huge.bin"));
+  ASSERT_TRUE(MakeSparse(image, MakeImageBytes(64)));
+
+  // Only its head is read, so choosing it takes no time and no memory.
+  h.dialogs().openAnswers = {image};
+  h.app().chooseButton()->click();
+  EXPECT_TRUE(h.dialogs().alerts.isEmpty());
+  ASSERT_EQ(h.app().firmwarePath(), image);
+  EXPECT_EQ(h.app().firmwareLabel()->text(), QStringLiteral("huge.bin  \u00b7  1048576.0 MB"));
+
+  const EnvironmentScope scenario("VTFLASH_SIM", "");
+  h.app().installFirmware();
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_TRUE(h.log().endsWith(QStringLiteral("$ vtflash --firmware %1 --yes\n"
+                                              "Firmware file is too large.\n"
+                                              "Process exited with code 1.\n")
+                                   .arg(image)))
+      << h.log().toStdString();
+  ExpectFailedInstall(h);
+}
+
+// A path the way the tool must receive it: one argument, byte for byte.
+struct PathCase {
+  const char* name;
+  bool inWorkingDirectory;  // given relative to the working directory, as the tool gets it
+  const char* fileName;
+};
+
+class UnusualImagePath : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(UnusualImagePath, IsAdoptedAndInstalledByTheToolUnchanged) {
+  const PathCase& c = GetParam();
+  Harness h;
+  h.launch();
+  ASSERT_TRUE(h.installSimulator()) << "vtflash-sim was not built";
+  h.app().setDeviceState(DeviceStateReady);
+  QByteArray bytes = MakeImageBytes(40000);
+  for (int i = 56; i < bytes.size(); ++i) {
+    bytes[i] = char(i * 13);
+  }
+  const QString fileName = QString::fromUtf8(c.fileName);
+  const QString path = c.inWorkingDirectory ? fileName : h.scratchPath(fileName);
+  ASSERT_TRUE(
+      WriteFile(c.inWorkingDirectory ? QDir(h.workPath()).filePath(fileName) : path, bytes));
+
+  h.dialogs().openAnswers = {path};
+  h.app().chooseButton()->click();
+  ASSERT_TRUE(h.dialogs().alerts.isEmpty());
+  ASSERT_EQ(h.app().firmwarePath(), path);
+  EXPECT_TRUE(h.log().endsWith(QStringLiteral("Firmware selected: %1\n").arg(path)));
+  EXPECT_TRUE(h.app().firmwareLabel()->text().startsWith(fileName + QStringLiteral("  \u00b7  ")));
+
+  const QString dump = h.scratchPath(QStringLiteral("flash.dump"));
+  const EnvironmentScope scenario("VTFLASH_SIM",
+                                  "blocks=16,block_size=4096,dump=" + QFile::encodeName(dump));
+  h.app().installButton()->click();
+  ASSERT_TRUE(h.waitForRun());
+
+  EXPECT_EQ(h.lastStatus(), 0) << h.log().toStdString();
+  EXPECT_TRUE(h.log().contains(
+      QStringLiteral("$ vtflash --firmware %1 --yes\nOpened AKAI USB device").arg(path)));
+  EXPECT_TRUE(h.log().contains(QStringLiteral("\nFirmware: 40000 bytes. ")));
+  EXPECT_EQ(h.app().operationLabel()->text(), QStringLiteral("Flashing complete"));
+  ASSERT_EQ(h.dialogs().alerts.size(), 1);
+  EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing complete"));
+  QFile flash(dump);
+  ASSERT_TRUE(flash.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(flash.readAll().startsWith(bytes));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, UnusualImagePath,
+    ::testing::Values(
+        PathCase{"SpacesQuotesAndLeadingDash", false, "-os 'image' \"v1.7\" final.bin"},
+        PathCase{"RelativeWithLeadingDash", true, "--yes -os image.bin"},
+        PathCase{"ShellCharactersAndNonAscii", false, "$HOME `id` ; a\\b * ?  \u00e9t\u00e9.bin"}),
+    [](const ::testing::TestParamInfo<PathCase>& info) { return info.param.name; });
+
+}  // namespace
