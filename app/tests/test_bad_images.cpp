@@ -5,7 +5,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -48,6 +50,47 @@ class OpenFiles {
   std::vector<int> fds_;
 };
 
+// Root reads any file. While this lives, the calling thread reads files by their permissions as
+// any user does: the two capabilities that override them are out of its effective set.
+class PermissionsApplyToRoot {
+ public:
+  PermissionsApplyToRoot() {
+    if (::syscall(SYS_capget, &header_, saved_) != 0) {
+      return;
+    }
+    __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
+    lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+    lowered_ = ::syscall(SYS_capset, &header_, lowered) == 0;
+  }
+  ~PermissionsApplyToRoot() {
+    if (lowered_) {
+      ::syscall(SYS_capset, &header_, saved_);
+    }
+  }
+  PermissionsApplyToRoot(const PermissionsApplyToRoot&) = delete;
+  PermissionsApplyToRoot& operator=(const PermissionsApplyToRoot&) = delete;
+
+  bool holds() const { return lowered_; }
+
+ private:
+  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct saved_[2]{};
+  bool lowered_ = false;
+};
+
+// A flash tool that runs the simulated sampler's program; as root, without root's power over
+// file permissions.
+QByteArray SimulatorWithFilePermissions() {
+  const QByteArray simulator = "'" VTFLASH_SIM_PATH "' \"$@\"";
+  if (::geteuid() != 0) {
+    return ShellTool("exec " + simulator);
+  }
+  return ShellTool(
+      "exec /usr/bin/setpriv --inh-caps=-dac_override,-dac_read_search "
+      "--bounding-set=-dac_override,-dac_read_search -- " +
+      simulator);
+}
+
 bool MakeFifo(const QString& path) {
   return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
 }
@@ -82,6 +125,8 @@ struct RefusedCase {
   const char* reason;
 };
 
+void PrintTo(const RefusedCase& c, std::ostream* out) { *out << c.name; }
+
 class RefusedImage : public ::testing::TestWithParam<RefusedCase> {};
 
 TEST_P(RefusedImage, ChosenFileIsRefusedAtOnceAndTheAdoptedImageStays) {
@@ -100,7 +145,12 @@ TEST_P(RefusedImage, ChosenFileIsRefusedAtOnceAndTheAdoptedImageStays) {
   const QString label = h.app().firmwareLabel()->text();
 
   h.dialogs().openAnswers = {bad};
-  h.app().chooseButton()->click();
+  {
+    // A user's desktop session, not root's: file permissions count.
+    const PermissionsApplyToRoot permissions;
+    ASSERT_TRUE(permissions.holds());
+    h.app().chooseButton()->click();
+  }
 
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].style, Dialogs::Style::Warning);
@@ -169,10 +219,6 @@ INSTANTIATE_TEST_SUITE_P(
                     kTooSmall},
         RefusedCase{"ImageWithoutReadPermission",
                     [](Harness& h, OpenFiles&) {
-                      // Root reads any file, so there the case cannot be made.
-                      if (::geteuid() == 0) {
-                        return QString();
-                      }
                       const QString path =
                           h.makeImage(QStringLiteral("locked.bin"), MakeImageBytes(64));
                       QFile::setPermissions(path, QFileDevice::Permissions());
@@ -210,13 +256,16 @@ struct ChangedCase {
   const char* toolLines;                            // %1 is the image path
 };
 
+void PrintTo(const ChangedCase& c, std::ostream* out) { *out << c.name; }
+
 class ImageChangedAfterAdoption : public ::testing::TestWithParam<ChangedCase> {};
 
 TEST_P(ImageChangedAfterAdoption, InstallFailsWithTheToolsReasonAndNothingWritten) {
   const ChangedCase& c = GetParam();
   Harness h;
   h.launch();
-  ASSERT_TRUE(h.installSimulator()) << "vtflash-sim was not built";
+  ASSERT_FALSE(QStringLiteral(VTFLASH_SIM_PATH).isEmpty()) << "vtflash-sim was not built";
+  h.installTool(SimulatorWithFilePermissions());
   h.app().setDeviceState(DeviceStateReady);
   const QString image = h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(40000));
   h.app().selectFirmwareAtPath(image);
@@ -256,8 +305,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "Could not open %1: Too many levels of symbolic links\n"},
         ChangedCase{"MadeUnreadable",
                     [](const QString& path) {
-                      return ::geteuid() != 0 &&
-                             QFile::setPermissions(path, QFileDevice::Permissions());
+                      return QFile::setPermissions(path, QFileDevice::Permissions());
                     },
                     "Could not open %1: Permission denied\n"},
         ChangedCase{"CutShort", [](const QString& path) { return QFile::resize(path, 10); },
@@ -300,6 +348,8 @@ struct PathCase {
   bool inWorkingDirectory;  // given relative to the working directory, as the tool gets it
   const char* fileName;
 };
+
+void PrintTo(const PathCase& c, std::ostream* out) { *out << c.name; }
 
 class UnusualImagePath : public ::testing::TestWithParam<PathCase> {};
 

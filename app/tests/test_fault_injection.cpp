@@ -181,6 +181,8 @@ struct FaultCase {
   QString failure;
 };
 
+void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
+
 std::string TestName(const std::string& text) {
   std::string name;
   for (const char c : text) {
@@ -333,6 +335,8 @@ struct RefusalCase {
   const char* refusal;
 };
 
+void PrintTo(const RefusalCase& c, std::ostream* out) { *out << c.name; }
+
 class InstallRefused : public ::testing::TestWithParam<RefusalCase> {};
 
 TEST_P(InstallRefused, EndsBeforeTheEraseShowingTheReportedGeometry) {
@@ -382,6 +386,8 @@ struct CompleteCase {
   unsigned blockSize;
   unsigned imageSize;
 };
+
+void PrintTo(const CompleteCase& c, std::ostream* out) { *out << c.name; }
 
 class InstallCompletes : public ::testing::TestWithParam<CompleteCase> {};
 
