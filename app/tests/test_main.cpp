@@ -1,5 +1,7 @@
 #include <QApplication>
+#include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +10,11 @@
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   QStandardPaths::setTestModeEnabled(true);
+  // ctest runs test programs side by side: each keeps its settings in a folder of its own, so one
+  // test's stored language never leaks into another running at the same moment.
+  const QTemporaryDir settings;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
   QApplication app(argc, argv);
   QApplication::setOrganizationName("VeltrinTests");
   QApplication::setApplicationName("VeltrinTests");
