@@ -108,6 +108,21 @@ TEST(ImageFile, NonRegularFilesAreRefusedAtOnce) {
   EXPECT_EQ(load_error(dir.path()), "Could not open " + dir.path() + ": Is a directory\n");
   EXPECT_EQ(load_error(fifo), "Could not open " + fifo + ": Not a regular file\n");
   EXPECT_EQ(load_error("/dev/zero"), "Could not open /dev/zero: Not a regular file\n");
+  const std::string loop = dir.file("loop.bin");
+  ASSERT_EQ(::symlink(loop.c_str(), loop.c_str()), 0);
+  EXPECT_EQ(load_error(loop), "Could not open " + loop + ": Too many levels of symbolic links\n");
+}
+
+// The path reaches the file exactly as given: spaces, quotes, a leading dash, shell characters.
+TEST(ImageFile, UnusualPathsAreTakenAsGiven) {
+  temp_dir dir;
+  for (const std::string name : {"-os image.bin", "'quoted' \"v1.7\".bin", "$HOME;`x`*?.bin"}) {
+    const std::string path = dir.file(name);
+    write_file(path, make_image(100));
+    const auto result = vt::test::run_process(VTFLASH_SIM_PATH, {"--firmware", path, "--yes"},
+                                              {"VTFLASH_SIM=blocks=1,block_size=4096"});
+    EXPECT_EQ(result.status, 0) << name << ": " << result.err;
+  }
 }
 
 // Run as the tool itself; as root, without the capabilities that let root read any file.
