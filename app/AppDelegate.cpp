@@ -185,5 +185,14 @@ void AppDelegate::setProgressValue(double value) {
   if (!progress_) {
     return;
   }
-  progress_->setValue(int(std::lround(std::clamp(value, 0.0, 100.0) * kProgressScale)));
+  const int scaled = int(std::lround(std::clamp(value, 0.0, 100.0) * kProgressScale));
+  if (scaled == progress_->value()) {
+    return;
+  }
+  // QProgressBar repaints itself at once on every visible change. Thousands of records can arrive
+  // in one read of the pipe, so the bar is only marked for repainting here, and is drawn once
+  // when the event loop turns.
+  progress_->setUpdatesEnabled(false);
+  progress_->setValue(scaled);
+  progress_->setUpdatesEnabled(true);
 }
