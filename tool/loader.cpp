@@ -83,20 +83,21 @@ int write_all(usb_handle& handle, const std::uint8_t* data, std::size_t length) 
   return 0;
 }
 
-// Reads up to `length` bytes; a failed call prints its line. `received` gets the count.
-int read_some(usb_handle& handle, std::uint8_t* data, std::size_t length, std::size_t& received) {
+// Reads exactly `length` bytes: a failed call, or a reply of another length, prints its line.
+int read_exact(usb_handle& handle, std::uint8_t* data, std::size_t length) {
+  std::size_t received = 0;
   const usb_error error =
       handle.connection->bulk_read(handle.in_endpoint, data, length, received, transfer_timeout_ms);
   if (error != usb_error::ok) {
     print_call_failure("USB read", error);
     return -1;
   }
+  if (received != length) {
+    std::fprintf(stderr, "USB read short transfer: %u of %d bytes.\n",
+                 static_cast<unsigned>(received), static_cast<int>(length));
+    return -1;
+  }
   return 0;
-}
-
-void print_short_read(std::size_t received, std::size_t wanted) {
-  std::fprintf(stderr, "USB read short transfer: %u of %d bytes.\n",
-               static_cast<unsigned>(received), static_cast<int>(wanted));
 }
 
 void print_progress(const char* word, std::uint32_t done, std::uint32_t total) {
@@ -172,12 +173,7 @@ std::uint32_t chunk_crc(const std::uint8_t* data, std::size_t length) {
 
 int receive_status(usb_handle& handle) {
   std::uint8_t status[status_block_size] = {};
-  std::size_t received = 0;
-  if (read_some(handle, status, sizeof status, received) != 0) {
-    return -1;
-  }
-  if (received != sizeof status) {
-    print_short_read(received, sizeof status);
+  if (read_exact(handle, status, sizeof status) != 0) {
     return -1;
   }
   if (std::memcmp(status, "z48S", 4) != 0) {
@@ -198,15 +194,7 @@ int query_geometry(usb_handle& handle, flash_geometry& geometry) {
     return -1;
   }
   std::uint8_t reply[geometry_reply_size] = {};
-  std::size_t received = 0;
-  if (read_some(handle, reply, sizeof reply, received) != 0) {
-    return -1;
-  }
-  if (received != sizeof reply) {
-    print_short_read(received, sizeof reply);
-    return -1;
-  }
-  if (receive_status(handle) != 0) {
+  if (read_exact(handle, reply, sizeof reply) != 0 || receive_status(handle) != 0) {
     return -1;
   }
   geometry.blocks = get_le32(reply);

@@ -55,6 +55,21 @@ void sleep_ns(std::uint64_t nanoseconds) {
   }
 }
 
+// Hands a reply to the host's read: cut short when a fault says so, refused as an overflow when
+// the host asked for fewer bytes than the loader sends.
+usb_error deliver(const std::uint8_t* reply, std::size_t size, const fault* shortened,
+                  std::uint8_t* data, std::size_t length, std::size_t& produced) {
+  if (shortened != nullptr) {
+    size = std::min(shortened->length, size);
+  }
+  if (length < size) {
+    return usb_error::overflow;
+  }
+  std::memcpy(data, reply, size);
+  produced = size;
+  return usb_error::ok;
+}
+
 // What an untouched block held before: an older OS, never the erased pattern.
 std::uint8_t old_byte(std::uint64_t address) {
   return static_cast<std::uint8_t>(0x5A ^ (address & 0x3F));
@@ -261,15 +276,11 @@ usb_error sampler::send(std::uint8_t* data, std::size_t length, std::size_t& pro
       reply[i] = static_cast<std::uint8_t>(config_.blocks >> (8 * i));
       reply[4 + i] = static_cast<std::uint8_t>(config_.block_size >> (8 * i));
     }
-    std::size_t size = sizeof reply;
-    if (const fault* f = fault_of(fault::kind::short_geometry)) {
-      size = std::min(f->length, size);
+    if (const usb_error error = deliver(reply, sizeof reply, fault_of(fault::kind::short_geometry),
+                                       data, length, produced);
+        error != usb_error::ok) {
+      return error;
     }
-    if (length < size) {
-      return usb_error::overflow;
-    }
-    std::memcpy(data, reply, size);
-    produced = size;
     pending_status_ = status_ok;
     state_ = expecting::status;
     return usb_error::ok;
@@ -287,15 +298,11 @@ usb_error sampler::send(std::uint8_t* data, std::size_t length, std::size_t& pro
     if (const fault* f = fault_of(fault::kind::bad_signature)) {
       std::memcpy(status, f->signature.data(), 4);
     }
-    std::size_t size = sizeof status;
-    if (const fault* f = fault_of(fault::kind::short_status)) {
-      size = std::min(f->length, size);
+    if (const usb_error error = deliver(status, sizeof status, fault_of(fault::kind::short_status),
+                                       data, length, produced);
+        error != usb_error::ok) {
+      return error;
     }
-    if (length < size) {
-      return usb_error::overflow;
-    }
-    std::memcpy(data, status, size);
-    produced = size;
     last_status_ = status[15];
     state_ = expecting::command;
     return usb_error::ok;
