@@ -44,10 +44,12 @@ QImage DecodeRecord(const std::uint8_t* record, const std::uint8_t* end) {
   const int width = record[0] | (record[1] << 8);
   const int height = record[2] | (record[3] << 8);
   const qsizetype count = qsizetype(width) * height;
-  if (count == 0) return {};
+  if (count == 0)
+    return {};
 
   QImage image(width, height, QImage::Format_RGBX8888);
-  if (image.isNull()) return {};
+  if (image.isNull())
+    return {};
   std::memset(image.bits(), 0, static_cast<std::size_t>(image.sizeInBytes()));
   // Four bytes a pixel and no padding at the row ends, so the pixels are one run of memory.
   std::uint8_t* pixels = image.bits();
@@ -58,10 +60,11 @@ QImage DecodeRecord(const std::uint8_t* record, const std::uint8_t* end) {
     const std::uint8_t b = read[0];
     const bool longRun = b >= 0x80;
     const qsizetype length = longRun ? (b & 0x7F) : (b >> 4) + 1;
-    if (longRun && end != nullptr && read + 1 >= end) break;
+    if (longRun && end != nullptr && read + 1 >= end)
+      break;
     const int level = longRun ? (read[1] & 0x0F) : (b & 0x0F);
     const QRgb color = WaitGirlLevelColor(level);
-    for (const qsizetype end = std::min(p + length, count); p < end; ++p) {
+    for (const qsizetype runEnd = std::min(p + length, count); p < runEnd; ++p) {
       std::uint8_t* pixel = pixels + 4 * p;
       pixel[0] = static_cast<std::uint8_t>(qRed(color));
       pixel[1] = static_cast<std::uint8_t>(qGreen(color));
@@ -75,10 +78,13 @@ QImage DecodeRecord(const std::uint8_t* record, const std::uint8_t* end) {
 
 }  // namespace
 
-QImage DecodeWaitGirlFrame(const std::uint8_t* record) { return DecodeRecord(record, nullptr); }
+QImage DecodeWaitGirlFrame(const std::uint8_t* record) {
+  return DecodeRecord(record, nullptr);
+}
 
 QImage DecodeWaitGirlFrame(const std::uint8_t* record, std::size_t size) {
-  if (size < 4) return {};
+  if (size < 4)
+    return {};
   return DecodeRecord(record, record + size);
 }
 
@@ -86,9 +92,11 @@ bool SystemPrefersReducedMotion() {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
   // GNOME keeps the setting in dconf, which gsettings reads from a mapped file without asking a
   // service; other desktops give no answer we could read without blocking.
-  if (!qgetenv("XDG_CURRENT_DESKTOP").contains("GNOME")) return false;
+  if (!qgetenv("XDG_CURRENT_DESKTOP").contains("GNOME"))
+    return false;
   const QString gsettings = QStandardPaths::findExecutable(QStringLiteral("gsettings"));
-  if (gsettings.isEmpty()) return false;
+  if (gsettings.isEmpty())
+    return false;
   QProcess process;
   process.start(gsettings, {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.interface"),
                             QStringLiteral("enable-animations")});
@@ -98,7 +106,8 @@ bool SystemPrefersReducedMotion() {
     process.waitForFinished();
     return false;
   }
-  if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) return false;
+  if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+    return false;
   return process.readAllStandardOutput().trimmed() == "false";
 #else
   return false;
@@ -108,13 +117,15 @@ bool SystemPrefersReducedMotion() {
 WaitGirlView::WaitGirlView(QWidget* parent)
     : QWidget(parent), reducedMotionQuery_(SystemPrefersReducedMotion) {
   frames_.reserve(wait_girl_frame_count);
-  for (const std::uint8_t* record : wait_girl_frames) frames_.append(DecodeWaitGirlFrame(record));
+  for (const std::uint8_t* record : wait_girl_frames)
+    frames_.append(DecodeWaitGirlFrame(record));
 }
 
 WaitGirlView::~WaitGirlView() = default;
 
 void WaitGirlView::startWaiting() {
-  if (timer_) return;
+  if (timer_)
+    return;
   if (reducedMotionQuery_ && reducedMotionQuery_()) {
     showFrame(kStillFrame);
     return;
@@ -137,12 +148,15 @@ void WaitGirlView::tick() {
 }
 
 void WaitGirlView::showFrame(int index) {
-  if (index < 0 || index > kLastFrame) return;
+  if (index < 0 || index > kLastFrame)
+    return;
   frameIndex_ = index;
   update();
 }
 
-bool WaitGirlView::isAnimating() const { return timer_ != nullptr; }
+bool WaitGirlView::isAnimating() const {
+  return timer_ != nullptr;
+}
 
 void WaitGirlView::setReducedMotionQuery(std::function<bool()> query) {
   reducedMotionQuery_ = std::move(query);
