@@ -1,5 +1,5 @@
 # Entry points for a fresh machine: every target installs what it needs first.
-.PHONY: deps build build-asan build-fuzz test demo run bench fuzz install package clean
+.PHONY: deps format build build-asan build-fuzz test demo run bench fuzz install package clean
 
 JOBS ?= $(shell nproc)
 
@@ -15,6 +15,7 @@ build-asan: deps
 	cmake --build --preset asan -j $(JOBS)
 
 test: build build-asan build-fuzz
+	./scripts/check-format
 	ctest --preset default -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 	ctest --preset fuzz -j $(JOBS)
@@ -45,6 +46,10 @@ fuzz: build-fuzz
 	  $$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -artifact_prefix=build-fuzz/fuzz/$$name- \
 	    build-fuzz/fuzz/$$name-corpus fuzz/corpus/$$name || exit 1; \
 	done
+
+# Rewrites the C++ files the way the format check in `make test` wants them.
+format:
+	./scripts/check-format --fix
 
 # Installs Veltrin from this build: the bundle under $(PREFIX)/lib/veltrin, bin/veltrin and
 # bin/vtflash, the menu entry, icons, man page and udev rule. DESTDIR=... stages it elsewhere.

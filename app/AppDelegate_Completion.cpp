@@ -36,7 +36,9 @@ bool ScanProgress(const QByteArray& line, const char* format, unsigned* number) 
   return std::sscanf(line.constData(), format, number) == 1;
 }
 
-int ClampedPercent(unsigned number) { return number >= 100u ? 100 : int(number); }
+int ClampedPercent(unsigned number) {
+  return number >= 100u ? 100 : int(number);
+}
 
 }  // namespace
 

@@ -46,7 +46,8 @@ void CardView::paintEvent(QPaintEvent*) {
 void CardView::changeEvent(QEvent* event) {
   // The colours are taken from the palette at each paint, so a switch between light and dark
   // only needs a repaint.
-  if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) update();
+  if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+    update();
   QWidget::changeEvent(event);
 }
 
@@ -59,6 +60,7 @@ PlainLabel* MakeCaption(const QRect& frame, QWidget* parent) {
   caption->setFont(font);
   caption->setTone(PlainLabel::Tone::Secondary);
   caption->setElideMode(PlainLabel::Elide::Tail);
-  if (parent && parent->isVisible()) caption->show();
+  if (parent && parent->isVisible())
+    caption->show();
   return caption;
 }

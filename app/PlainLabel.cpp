@@ -23,7 +23,9 @@ QString OneLine(QString text) {
 
 }  // namespace
 
-QColor LabelColor(const QPalette& palette) { return palette.color(QPalette::WindowText); }
+QColor LabelColor(const QPalette& palette) {
+  return palette.color(QPalette::WindowText);
+}
 
 QColor SecondaryLabelColor(const QPalette& palette) {
   return WithAlpha(LabelColor(palette), kSecondaryAlpha);
@@ -73,8 +75,10 @@ QStringList PlainLabel::displayedLines() const {
   const int width = contentsRect().width();
   const Qt::TextElideMode mode = elide_ == Elide::Middle ? Qt::ElideMiddle : Qt::ElideRight;
   const QString whole = text();
-  if (whole.isEmpty()) return {};
-  if (maxLines_ == 1) return {metrics.elidedText(OneLine(whole), mode, width)};
+  if (whole.isEmpty())
+    return {};
+  if (maxLines_ == 1)
+    return {metrics.elidedText(OneLine(whole), mode, width)};
 
   // Wrap at word boundaries (inside a word only when it is longer than the line); whatever does
   // not fit on the first line is cut on the second.
@@ -98,7 +102,8 @@ QStringList PlainLabel::displayedLines() const {
 
 void PlainLabel::paintEvent(QPaintEvent*) {
   const QStringList lines = displayedLines();
-  if (lines.isEmpty()) return;
+  if (lines.isEmpty())
+    return;
   QPainter painter(this);
   painter.setFont(font());
   painter.setPen(textColor());
@@ -107,8 +112,10 @@ void PlainLabel::paintEvent(QPaintEvent*) {
   const QRect area = contentsRect();
   const int height = metrics.height() + (lines.size() - 1) * metrics.lineSpacing();
   int top = area.top();
-  if (alignment() & Qt::AlignBottom) top = area.bottom() + 1 - height;
-  if (alignment() & Qt::AlignVCenter) top = area.top() + (area.height() - height) / 2;
+  if (alignment() & Qt::AlignBottom)
+    top = area.bottom() + 1 - height;
+  if (alignment() & Qt::AlignVCenter)
+    top = area.top() + (area.height() - height) / 2;
 
   const Qt::Alignment horizontal = alignment() & Qt::AlignHorizontal_Mask;
   for (const QString& line : lines) {

@@ -21,7 +21,9 @@ SegmentedControl::SegmentedControl(const QStringList& labels, QWidget* parent)
   connect(group_, &QButtonGroup::idClicked, this, &SegmentedControl::segmentClicked);
 }
 
-int SegmentedControl::selectedSegment() const { return group_->checkedId(); }
+int SegmentedControl::selectedSegment() const {
+  return group_->checkedId();
+}
 
 void SegmentedControl::setSelectedSegment(int index) {
   if (QAbstractButton* button = group_->button(index)) {
@@ -29,6 +31,10 @@ void SegmentedControl::setSelectedSegment(int index) {
   }
 }
 
-int SegmentedControl::segmentCount() const { return int(group_->buttons().size()); }
+int SegmentedControl::segmentCount() const {
+  return int(group_->buttons().size());
+}
 
-QAbstractButton* SegmentedControl::segment(int index) const { return group_->button(index); }
+QAbstractButton* SegmentedControl::segment(int index) const {
+  return group_->button(index);
+}

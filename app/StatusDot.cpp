@@ -6,7 +6,9 @@
 
 namespace {
 
-bool IsDark(const QPalette& palette) { return palette.color(QPalette::Window).lightness() < 128; }
+bool IsDark(const QPalette& palette) {
+  return palette.color(QPalette::Window).lightness() < 128;
+}
 
 }  // namespace
 

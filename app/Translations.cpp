@@ -76,7 +76,8 @@ constexpr TranslationEntry kTable[] = {
 
 constexpr bool IsSortedByKey() {
   for (std::size_t i = 1; i < std::size(kTable); ++i) {
-    if (std::string_view(kTable[i - 1].key) >= std::string_view(kTable[i].key)) return false;
+    if (std::string_view(kTable[i - 1].key) >= std::string_view(kTable[i].key))
+      return false;
   }
   return true;
 }
@@ -90,7 +91,9 @@ QString RawText(const char16_t* text) {
 
 }  // namespace
 
-std::span<const TranslationEntry> Translations() { return kTable; }
+std::span<const TranslationEntry> Translations() {
+  return kTable;
+}
 
 QString L(const QString& key) {
   const auto table = Translations();
@@ -98,7 +101,8 @@ QString L(const QString& key) {
       table.begin(), table.end(), key, [](const TranslationEntry& entry, const QString& wanted) {
         return QString::compare(QLatin1StringView(entry.key), wanted, Qt::CaseSensitive) < 0;
       });
-  if (it == table.end() || key != QLatin1StringView(it->key)) return key;
+  if (it == table.end() || key != QLatin1StringView(it->key))
+    return key;
   // A language index that is not Russian reads as English rather than out of the table.
   return RawText(CurrentLanguage == 1 ? it->russian : it->english);
 }

@@ -106,7 +106,9 @@ void FeedRun(benchmark::State& state, unsigned blocks, unsigned chunks) {
 }
 
 // A full install of a 4096-block flash with a 2048-chunk image.
-void BM_FullInstall(benchmark::State& state) { FeedRun(state, 4096, 2048); }
+void BM_FullInstall(benchmark::State& state) {
+  FeedRun(state, 4096, 2048);
+}
 
 // The same shape of output with a given total number of progress records.
 void BM_Records(benchmark::State& state) {

@@ -97,8 +97,8 @@ void BM_Install(benchmark::State& state) {
     state.ResumeTiming();
     vt::flash_geometry geometry;
     if (vt::query_geometry(*s.handle, geometry) != 0 ||
-        vt::run_update(*s.handle, image.data(), image.size(), geometry.blocks,
-                       geometry.block_size, chunk_size) != 0) {
+        vt::run_update(*s.handle, image.data(), image.size(), geometry.blocks, geometry.block_size,
+                       chunk_size) != 0) {
       state.SkipWithError("installation failed");
     }
   }
@@ -179,8 +179,7 @@ void BM_PeakMemory(benchmark::State& state) {
   // The simulated sampler keeps the whole written flash in the same process.
   state.counters["peak_MiB"] = static_cast<double>(peak_kib) / 1024.0;
   state.counters["image_MiB"] = image_mib;
-  state.counters["tool_over_image_MiB"] =
-      static_cast<double>(peak_kib) / 1024.0 - 2 * image_mib;
+  state.counters["tool_over_image_MiB"] = static_cast<double>(peak_kib) / 1024.0 - 2 * image_mib;
 }
 BENCHMARK(BM_PeakMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 

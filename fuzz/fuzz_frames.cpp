@@ -16,13 +16,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const QImage image = DecodeWaitGirlFrame(record.data(), record.size());
   if (record.size() < 4) {
-    if (!image.isNull()) std::abort();
+    if (!image.isNull())
+      std::abort();
     return 0;
   }
   const int width = record[0] | (record[1] << 8);
   const int height = record[2] | (record[3] << 8);
   if (width * height == 0) {
-    if (!image.isNull()) std::abort();
+    if (!image.isNull())
+      std::abort();
     return 0;
   }
   if (image.width() != width || image.height() != height ||

@@ -24,13 +24,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const bool expected =
-      size >= 56 && std::memcmp(data + 32, "MPC4000 Operating System", 24) == 0;
+  const bool expected = size >= 56 && std::memcmp(data + 32, "MPC4000 Operating System", 24) == 0;
   if ((vt::verify_mpc4000_firmware(data, size) == 0) != expected) {
     std::abort();
   }
-  if (::ftruncate(memory_file, 0) != 0 || ::pwrite(memory_file, data, size, 0) !=
-                                              static_cast<ssize_t>(size)) {
+  if (::ftruncate(memory_file, 0) != 0 ||
+      ::pwrite(memory_file, data, size, 0) != static_cast<ssize_t>(size)) {
     return 0;
   }
   vt::os_image image;

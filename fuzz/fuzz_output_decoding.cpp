@@ -11,11 +11,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   const QString text = AppDelegate::decodeOutputChunk(bytes);
   if (bytes.isEmpty()) {
-    if (!text.isEmpty()) std::abort();
+    if (!text.isEmpty())
+      std::abort();
     return 0;
   }
-  if (text == QString::fromLatin1(bytes)) return 0;
+  if (text == QString::fromLatin1(bytes))
+    return 0;
   // Read as UTF-8: it must give the same bytes back, a leading byte order mark included.
-  if (text.toUtf8() != bytes) std::abort();
+  if (text.toUtf8() != bytes)
+    std::abort();
   return 0;
 }

@@ -52,8 +52,7 @@ int configure(usb_device& device, usb_connection& connection, usb_config_desc& c
                "Warning: USBDeviceOpen failed (0x%08x), continuing with the current "
                "configuration.\n",
                ioreturn_code(set_error));
-  if (const usb_error error = connection.active_config_descriptor(config);
-      error != usb_error::ok) {
+  if (const usb_error error = connection.active_config_descriptor(config); error != usb_error::ok) {
     print_call_failure("CreateInterfaceIterator", error);
     config.interfaces.clear();
   }
@@ -79,8 +78,7 @@ int open_on_device(usb_device& device, unsigned vendor_id, unsigned product_id,
   for (const usb_interface_desc& interface : config.interfaces) {
     if (try_open_interface(handle, interface) == 0) {
       std::printf("Opened AKAI USB device %04x:%04x, interface %u, IN pipe %u, OUT pipe %u.\n",
-                  vendor_id, product_id, handle.interface_number, handle.in_pipe,
-                  handle.out_pipe);
+                  vendor_id, product_id, handle.interface_number, handle.in_pipe, handle.out_pipe);
       return 0;
     }
   }
@@ -91,7 +89,9 @@ int open_on_device(usb_device& device, unsigned vendor_id, unsigned product_id,
 
 }  // namespace
 
-usb_handle::~usb_handle() { close_device(*this); }
+usb_handle::~usb_handle() {
+  close_device(*this);
+}
 
 int try_open_interface(usb_handle& handle, const usb_interface_desc& interface) {
   std::uint8_t in_pipe = 0;

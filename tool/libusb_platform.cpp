@@ -57,8 +57,8 @@ usb_config_desc to_config(const libusb_config_descriptor& raw) {
     usb_interface_desc desc;
     desc.number = setting.bInterfaceNumber;
     for (int e = 0; e < setting.bNumEndpoints; ++e) {
-      desc.endpoints.push_back({setting.endpoint[e].bEndpointAddress,
-                                setting.endpoint[e].bmAttributes});
+      desc.endpoints.push_back(
+          {setting.endpoint[e].bEndpointAddress, setting.endpoint[e].bmAttributes});
     }
     config.interfaces.push_back(std::move(desc));
   }
@@ -66,7 +66,7 @@ usb_config_desc to_config(const libusb_config_descriptor& raw) {
 }
 
 class libusb_connection final : public usb_connection {
-public:
+ public:
   libusb_connection(context_ptr context, libusb_device_handle* handle, std::uint8_t product_index)
       : context_(std::move(context)), handle_(handle), product_index_(product_index) {
     // The kernel's driver, if one is bound to the interface, steps aside while it is claimed.
@@ -119,7 +119,7 @@ public:
     return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length));
   }
 
-private:
+ private:
   // libusb does not write to the buffer of an OUT transfer; its API just takes one pointer type.
   usb_error bulk(std::uint8_t endpoint, std::uint8_t* data, std::size_t length,
                  std::size_t& transferred, unsigned timeout_ms) {
@@ -128,8 +128,8 @@ private:
       return usb_error::other;
     }
     int moved = 0;
-    const int code = libusb_bulk_transfer(handle_, endpoint, data, static_cast<int>(length),
-                                          &moved, timeout_ms);
+    const int code =
+        libusb_bulk_transfer(handle_, endpoint, data, static_cast<int>(length), &moved, timeout_ms);
     transferred = moved > 0 ? static_cast<std::size_t>(moved) : 0;
     return from_libusb(code);
   }
@@ -140,7 +140,7 @@ private:
 };
 
 class libusb_usb_device final : public usb_device {
-public:
+ public:
   libusb_usb_device(context_ptr context, libusb_device* device,
                     const libusb_device_descriptor& descriptor)
       : context_(std::move(context)), device_(libusb_ref_device(device)), descriptor_(descriptor) {}
@@ -177,14 +177,14 @@ public:
     return usb_error::ok;
   }
 
-private:
+ private:
   context_ptr context_;
   libusb_device* device_;
   libusb_device_descriptor descriptor_;
 };
 
 class libusb_platform final : public usb_platform {
-public:
+ public:
   usb_error devices(std::vector<std::unique_ptr<usb_device>>& list) override {
     if (!context_) {
       libusb_context* raw = nullptr;
@@ -210,14 +210,18 @@ public:
     return usb_error::ok;
   }
 
-private:
+ private:
   context_ptr context_;
 };
 
 }  // namespace
 
-std::unique_ptr<usb_platform> make_libusb_platform() { return std::make_unique<libusb_platform>(); }
+std::unique_ptr<usb_platform> make_libusb_platform() {
+  return std::make_unique<libusb_platform>();
+}
 
-std::unique_ptr<usb_platform> make_platform() { return make_libusb_platform(); }
+std::unique_ptr<usb_platform> make_platform() {
+  return make_libusb_platform();
+}
 
 }  // namespace vt

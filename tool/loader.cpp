@@ -177,8 +177,8 @@ int receive_status(usb_handle& handle) {
     return -1;
   }
   if (std::memcmp(status, "z48S", 4) != 0) {
-    std::fprintf(stderr, "Unexpected status signature: %02x %02x %02x %02x\n", status[0],
-                 status[1], status[2], status[3]);
+    std::fprintf(stderr, "Unexpected status signature: %02x %02x %02x %02x\n", status[0], status[1],
+                 status[2], status[3]);
     return -1;
   }
   if (status[15] != 0) {

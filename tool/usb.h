@@ -52,7 +52,7 @@ struct usb_config_desc {
 
 // An opened device. Closing happens when the object is destroyed.
 class usb_connection {
-public:
+ public:
   virtual ~usb_connection() = default;
   // Active configuration value; 0 when the device is not configured.
   virtual usb_error get_configuration(int& value) = 0;
@@ -71,7 +71,7 @@ public:
 
 // A device on the bus, not yet opened.
 class usb_device {
-public:
+ public:
   virtual ~usb_device() = default;
   virtual std::uint16_t vendor_id() const = 0;
   virtual std::uint16_t product_id() const = 0;
@@ -83,7 +83,7 @@ public:
 };
 
 class usb_platform {
-public:
+ public:
   virtual ~usb_platform() = default;
   // Every device on the bus, in the platform's order.
   virtual usb_error devices(std::vector<std::unique_ptr<usb_device>>& list) = 0;

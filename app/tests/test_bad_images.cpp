@@ -125,7 +125,9 @@ struct RefusedCase {
   const char* reason;
 };
 
-void PrintTo(const RefusedCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const RefusedCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class RefusedImage : public ::testing::TestWithParam<RefusedCase> {};
 
@@ -231,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
                       return MakeSparse(path, QByteArray(64, 'x')) ? path : QString();
                     },
                     kNoSignature}),
-    [](const ::testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<RefusedCase>& test) { return test.param.name; });
 
 // The end of an installation that failed before anything reached the sampler.
 void ExpectFailedInstall(Harness& h) {
@@ -256,7 +258,9 @@ struct ChangedCase {
   const char* toolLines;                            // %1 is the image path
 };
 
-void PrintTo(const ChangedCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ChangedCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class ImageChangedAfterAdoption : public ::testing::TestWithParam<ChangedCase> {};
 
@@ -314,7 +318,7 @@ INSTANTIATE_TEST_SUITE_P(
                     [](const QString& path) { return WriteFile(path, QByteArray(40000, 'x')); },
                     "Firmware signature mismatch at offset 32.\n"
                     "Expected: MPC4000 Operating System\n"}),
-    [](const ::testing::TestParamInfo<ChangedCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<ChangedCase>& test) { return test.param.name; });
 
 TEST(BadImage, SparseImageLargerThanMemoryIsAdoptedAtOnceAndRefusedByTheTool) {
   Harness h;
@@ -349,7 +353,9 @@ struct PathCase {
   const char* fileName;
 };
 
-void PrintTo(const PathCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const PathCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class UnusualImagePath : public ::testing::TestWithParam<PathCase> {};
 
@@ -399,6 +405,6 @@ INSTANTIATE_TEST_SUITE_P(
         PathCase{"SpacesQuotesAndLeadingDash", false, "-os 'image' \"v1.7\" final.bin"},
         PathCase{"RelativeWithLeadingDash", true, "--yes -os image.bin"},
         PathCase{"ShellCharactersAndNonAscii", false, "$HOME `id` ; a\\b * ?  \u00e9t\u00e9.bin"}),
-    [](const ::testing::TestParamInfo<PathCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<PathCase>& test) { return test.param.name; });
 
 }  // namespace

@@ -181,7 +181,9 @@ struct FaultCase {
   QString failure;
 };
 
-void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const FaultCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 std::string TestName(const std::string& text) {
   std::string name;
@@ -222,7 +224,9 @@ std::vector<FaultCase> InstallFaultCases() {
   return cases;
 }
 
-std::string CaseName(const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; }
+std::string CaseName(const ::testing::TestParamInfo<FaultCase>& info) {
+  return info.param.name;
+}
 
 // What the window shows while the final alert is on screen.
 struct BehindTheAlert {
@@ -335,7 +339,9 @@ struct RefusalCase {
   const char* refusal;
 };
 
-void PrintTo(const RefusalCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const RefusalCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class InstallRefused : public ::testing::TestWithParam<RefusalCase> {};
 
@@ -377,7 +383,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "Refusing suspicious flash geometry: blocks=1048576 block_size=4294967295.\n"},
         RefusalCase{"ImageOneByteLargerThanTheFlash", kBlocks, kBlockSize, kFlashSize + 1,
                     "Firmware is larger than device flash (131073 > 131072).\n"}),
-    [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<RefusalCase>& test) { return test.param.name; });
 
 // The limits themselves are accepted: the installation goes through.
 struct CompleteCase {
@@ -387,7 +393,9 @@ struct CompleteCase {
   unsigned imageSize;
 };
 
-void PrintTo(const CompleteCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const CompleteCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class InstallCompletes : public ::testing::TestWithParam<CompleteCase> {};
 
@@ -446,7 +454,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CompleteCase{"ImageExactlyAsLargeAsTheFlash", kBlocks, kBlockSize,
                                    kFlashSize},
                       CompleteCase{"FourThousandAndNinetySixBlocks", 4096, 32, kImageSize}),
-    [](const ::testing::TestParamInfo<CompleteCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<CompleteCase>& test) { return test.param.name; });
 
 class ToolKilledMidWrite : public ::testing::TestWithParam<int> {};
 
@@ -483,8 +491,8 @@ TEST_P(ToolKilledMidWrite, EndsAsAFailureWithTheExitLineAndTheBarWhereItStopped)
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, ToolKilledMidWrite, ::testing::Values(SIGKILL, SIGTERM),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                           return info.param == SIGKILL ? std::string("Kill")
+                         [](const ::testing::TestParamInfo<int>& test) {
+                           return test.param == SIGKILL ? std::string("Kill")
                                                         : std::string("Terminate");
                          });
 

@@ -8,7 +8,8 @@
 // The application's tests run without a display: Qt's offscreen platform, and settings kept in a
 // temporary test location instead of the user's own.
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+  qputenv("QT_QPA_PLATFORM",
+          qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   QStandardPaths::setTestModeEnabled(true);
   // ctest runs test programs side by side: each keeps its settings in a folder of its own, so one
   // test's stored language never leaks into another running at the same moment.

@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
         LabelCase{"ShortTextOfATwoLineLabelStaysOnOneLine", 2, 300, "MPC4000 connected", 1,
                   {"MPC4000 connected"}},
         LabelCase{"TwoLineLabelWrapsAtWords", 2, 150, "Connect the MPC4000 over USB", 2, {}}),
-    [](const ::testing::TestParamInfo<LabelCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<LabelCase>& test) { return test.param.name; });
 // clang-format on
 
 TEST(PlainLabel, CutsAtTheTailByDefault) {
@@ -143,7 +143,8 @@ std::pair<int, int> InkColumns(PlainLabel& label) {
   int right = -1;
   for (int y = 0; y < shot.height(); ++y) {
     for (int x = 0; x < shot.width(); ++x) {
-      if (qAlpha(shot.pixel(x, y)) == 0) continue;
+      if (qAlpha(shot.pixel(x, y)) == 0)
+        continue;
       left = std::min(left, x);
       right = std::max(right, x);
     }

@@ -18,7 +18,9 @@ class Scenario {
   ~Scenario() { qunsetenv("VTFLASH_SIM"); }
 };
 
-bool HaveSimulator() { return !QStringLiteral(VTFLASH_SIM_PATH).isEmpty(); }
+bool HaveSimulator() {
+  return !QStringLiteral(VTFLASH_SIM_PATH).isEmpty();
+}
 
 struct CheckCase {
   const char* scenario;

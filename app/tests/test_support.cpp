@@ -53,13 +53,17 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
   return file.write(bytes) == bytes.size();
 }
 
-QByteArray ShellTool(const QByteArray& body) { return "#!/bin/sh\n" + body + "\n"; }
+QByteArray ShellTool(const QByteArray& body) {
+  return "#!/bin/sh\n" + body + "\n";
+}
 
 LanguageScope::LanguageScope(int language) : previous_(CurrentLanguage) {
   CurrentLanguage = language;
 }
 
-LanguageScope::~LanguageScope() { CurrentLanguage = previous_; }
+LanguageScope::~LanguageScope() {
+  CurrentLanguage = previous_;
+}
 
 EnvironmentScope::EnvironmentScope(const char* name, const QByteArray& value)
     : name_(name), hadValue_(qEnvironmentVariableIsSet(name)), previous_(qgetenv(name)) {
@@ -78,7 +82,9 @@ WorkingDirectoryScope::WorkingDirectoryScope(const QString& path) : previous_(QD
   QDir::setCurrent(path);
 }
 
-WorkingDirectoryScope::~WorkingDirectoryScope() { QDir::setCurrent(previous_); }
+WorkingDirectoryScope::~WorkingDirectoryScope() {
+  QDir::setCurrent(previous_);
+}
 
 Harness::Harness()
     : bundle_(root_.filePath(QStringLiteral("Veltrin.app"))),
@@ -101,7 +107,9 @@ Harness::~Harness() {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-void Harness::launch() { app_->applicationDidFinishLaunching(); }
+void Harness::launch() {
+  app_->applicationDidFinishLaunching();
+}
 
 void Harness::readyToInstall(const QString& imagePath) {
   app_->setDeviceState(DeviceStateReady);

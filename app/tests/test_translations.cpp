@@ -108,8 +108,8 @@ TEST_P(EveryText, ReadsTheSameInEnglishAndRussianAsTheUserMustSeeIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Translations, EveryText, ::testing::ValuesIn(kExpected),
-                         [](const ::testing::TestParamInfo<ExpectedText>& info) {
-                           QString name = QString::fromLatin1(info.param.key);
+                         [](const ::testing::TestParamInfo<ExpectedText>& test) {
+                           QString name = QString::fromLatin1(test.param.key);
                            name.replace(QLatin1Char('.'), QLatin1Char('_'));
                            return name.toStdString();
                          });
@@ -130,14 +130,16 @@ TEST(Translations, FormatTextsKeepTheSamePlaceholdersInBothLanguages) {
   auto placeholders = [&](const char16_t* text) {
     QStringList found;
     auto it = placeholder.globalMatch(QString::fromUtf16(text));
-    while (it.hasNext()) found << it.next().captured();
+    while (it.hasNext())
+      found << it.next().captured();
     return found;
   };
   int formats = 0;
   for (const TranslationEntry& entry : Translations()) {
     const QStringList english = placeholders(entry.english);
     EXPECT_EQ(english, placeholders(entry.russian)) << entry.key;
-    if (!english.isEmpty()) ++formats;
+    if (!english.isEmpty())
+      ++formats;
   }
   EXPECT_EQ(formats, 4);
 }

@@ -34,7 +34,8 @@ std::vector<std::uint8_t> Record(int width, int height, std::vector<std::uint8_t
 int LevelAt(const QImage& image, int x, int y) {
   const QRgb pixel = image.pixel(x, y);
   for (int level = 0; level < 16; ++level) {
-    if (WaitGirlLevelColor(level) == pixel) return level;
+    if (WaitGirlLevelColor(level) == pixel)
+      return level;
   }
   return -1;
 }
@@ -42,12 +43,15 @@ int LevelAt(const QImage& image, int x, int y) {
 std::vector<int> Levels(const QImage& image) {
   std::vector<int> levels;
   for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) levels.push_back(LevelAt(image, x, y));
+    for (int x = 0; x < image.width(); ++x)
+      levels.push_back(LevelAt(image, x, y));
   }
   return levels;
 }
 
-std::vector<int> Repeat(int level, int count) { return std::vector<int>(count, level); }
+std::vector<int> Repeat(int level, int count) {
+  return std::vector<int>(count, level);
+}
 
 std::vector<int> Concat(std::vector<int> a, const std::vector<int>& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -86,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"RunsContinueAcrossRowEnds", 3, 2, {0x47, 0x02}, {7, 7, 7, 7, 7, 2}},
         DecodeCase{"RunPastTheLastPixelIsCutAndEndsDecoding", 2, 2, {0x7F}, {15, 15, 15, 15}},
         DecodeCase{"LongRunPastTheLastPixelIsCut", 5, 1, {0x90, 0x13}, Repeat(3, 5)}),
-    [](const ::testing::TestParamInfo<DecodeCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<DecodeCase>& test) { return test.param.name; });
 // clang-format on
 
 TEST(Decoding, EmptyFrameGivesAnEmptyImage) {
@@ -102,7 +106,7 @@ TEST(Decoding, RecordOfKnownSizeStopsAtItsEnd) {
   ASSERT_EQ(image.size(), QSize(4, 2));
   EXPECT_EQ(image.pixel(0, 0), WaitGirlLevelColor(15));
   EXPECT_EQ(image.pixel(1, 0), WaitGirlLevelColor(15));
-  EXPECT_EQ(image.constBits()[4 * 2], 0);      // pixel 2 untouched
+  EXPECT_EQ(image.constBits()[4 * 2], 0);  // pixel 2 untouched
   EXPECT_EQ(image.constBits()[4 * 2 + 3], 0);
   EXPECT_TRUE(DecodeWaitGirlFrame(record.data(), 3).isNull());
 }
@@ -146,7 +150,8 @@ INSTANTIATE_TEST_SUITE_P(
 int InkIn(const QImage& frame, int top, int bottom) {
   int ink = 0;
   for (int y = top; y < bottom; ++y) {
-    for (int x = 0; x < frame.width(); ++x) ink += LevelAt(frame, x, y) == 0 ? 1 : 0;
+    for (int x = 0; x < frame.width(); ++x)
+      ink += LevelAt(frame, x, y) == 0 ? 1 : 0;
   }
   return ink;
 }
@@ -156,7 +161,8 @@ TEST(Frames, AreSixPicturesOfTheDesignSizeInInkAndPaperOnly) {
   ASSERT_EQ(view.frames().size(), 6);
   for (const QImage& frame : view.frames()) {
     ASSERT_EQ(frame.size(), QSize(kWidth, kHeight));
-    for (int level : Levels(frame)) ASSERT_TRUE(level == 0 || level == 15) << level;
+    for (int level : Levels(frame))
+      ASSERT_TRUE(level == 0 || level == 15) << level;
   }
 }
 
@@ -175,7 +181,8 @@ TEST(Frames, LastTwoDifferOnlyByALowFoot) {
   int differing = 0;
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
-      if (down.pixel(x, y) == up.pixel(x, y)) continue;
+      if (down.pixel(x, y) == up.pixel(x, y))
+        continue;
       ++differing;
       EXPECT_GE(y, kHeight * 3 / 4) << "at " << x << ", " << y;
     }
@@ -293,7 +300,8 @@ TEST(Animation, TimerStepsTheFrames) {
   QEventLoop loop;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (t.view.frameIndex() >= 3) loop.quit();
+    if (t.view.frameIndex() >= 3)
+      loop.quit();
   });
   poll.start(10);
   QTimer::singleShot(10000, &loop, &QEventLoop::quit);  // guard against a hang only
@@ -406,7 +414,9 @@ TEST_F(ReducedMotionSetting, GnomeWithAnimationsOnAnimates) {
   EXPECT_FALSE(Ask("GNOME", "echo true"));
 }
 
-TEST_F(ReducedMotionSetting, OtherDesktopsAnimate) { EXPECT_FALSE(Ask("KDE", "echo false")); }
+TEST_F(ReducedMotionSetting, OtherDesktopsAnimate) {
+  EXPECT_FALSE(Ask("KDE", "echo false"));
+}
 
 TEST_F(ReducedMotionSetting, FailingLookupAnimates) {
   EXPECT_FALSE(Ask("GNOME", "echo false; exit 1"));

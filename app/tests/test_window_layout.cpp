@@ -36,7 +36,9 @@ TEST_P(ViewFrames, EveryViewSitsAtItsPlace) {
   EXPECT_EQ(view->geometry(), c.geometry) << c.name;
 }
 
-QWidget* Card(QWidget* child) { return child->parentWidget(); }
+QWidget* Card(QWidget* child) {
+  return child->parentWidget();
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Window, ViewFrames,

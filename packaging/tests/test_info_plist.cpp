@@ -63,6 +63,6 @@ INSTANTIATE_TEST_SUITE_P(Keys, MacBundleValue,
                                            PlistValue{"CFBundleName", "Veltrin"},
                                            PlistValue{"CFBundlePackageType", "APPL"},
                                            PlistValue{"NSPrincipalClass", "NSApplication"}),
-                         [](const auto& info) { return std::string(info.param.key); });
+                         [](const auto& test) { return std::string(test.param.key); });
 
 }  // namespace

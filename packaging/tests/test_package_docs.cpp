@@ -83,9 +83,9 @@ INSTANTIATE_TEST_SUITE_P(Keys, MenuEntryText,
                                            EntryText{"GenericName", 1}, EntryText{"Comment", 0},
                                            EntryText{"Comment", 1}, EntryText{"Keywords", 0},
                                            EntryText{"Keywords", 1}),
-                         [](const auto& info) {
-                           return std::string(info.param.key) +
-                                  (info.param.language == 0 ? "English" : "Russian");
+                         [](const auto& test) {
+                           return std::string(test.param.key) +
+                                  (test.param.language == 0 ? "English" : "Russian");
                          });
 
 // The installed man page as plain text, with lines as wide as its paragraphs.

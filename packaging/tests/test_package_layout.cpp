@@ -76,7 +76,7 @@ TEST_P(CommandLinks, LeadRelativelyToTheProgramInTheBundle) {
 INSTANTIATE_TEST_SUITE_P(Commands, CommandLinks,
                          ::testing::Values(CommandLink{"veltrin", "Veltrin"},
                                            CommandLink{"vtflash", "vtflash"}),
-                         [](const auto& info) { return std::string(info.param.command); });
+                         [](const auto& test) { return std::string(test.param.command); });
 
 // The names of the packages a Depends field lists, without versions or alternatives' bars.
 QStringList DependencyNames(const QString& depends) {
@@ -99,10 +99,11 @@ TEST_P(RuntimeDependency, IsDeclared) {
 INSTANTIATE_TEST_SUITE_P(QtAndLibusb, RuntimeDependency,
                          ::testing::Values("libqt6widgets6", "libqt6gui6", "libqt6core6",
                                            "libusb-1.0-0"),
-                         [](const auto& info) {
-                           std::string name = info.param;
+                         [](const auto& test) {
+                           std::string name = test.param;
                            for (char& c : name) {
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             if (!std::isalnum(static_cast<unsigned char>(c)))
+                               c = '_';
                            }
                            return name;
                          });

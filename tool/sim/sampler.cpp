@@ -181,7 +181,8 @@ std::uint8_t sampler::write_chunk(const std::uint8_t* data, std::size_t length) 
   for (std::uint64_t a = start; a < start + length;) {
     const auto b = static_cast<std::size_t>(a / config_.block_size);
     const std::uint64_t within = a % config_.block_size;
-    const std::uint64_t n = std::min<std::uint64_t>(config_.block_size - within, start + length - a);
+    const std::uint64_t n =
+        std::min<std::uint64_t>(config_.block_size - within, start + length - a);
     if (block_states_[b] == block_state::old) {
       return status_not_erased;
     }
@@ -199,7 +200,8 @@ std::uint8_t sampler::write_chunk(const std::uint8_t* data, std::size_t length) 
   for (std::uint64_t a = start; a < start + length;) {
     const auto b = static_cast<std::size_t>(a / config_.block_size);
     const std::uint64_t within = a % config_.block_size;
-    const std::uint64_t n = std::min<std::uint64_t>(config_.block_size - within, start + length - a);
+    const std::uint64_t n =
+        std::min<std::uint64_t>(config_.block_size - within, start + length - a);
     if (block_states_[b] == block_state::erased) {
       block_data_[b] = std::make_unique<std::uint8_t[]>(config_.block_size);
       std::memset(block_data_[b].get(), 0xFF, config_.block_size);
@@ -277,7 +279,7 @@ usb_error sampler::send(std::uint8_t* data, std::size_t length, std::size_t& pro
       reply[4 + i] = static_cast<std::uint8_t>(config_.block_size >> (8 * i));
     }
     if (const usb_error error = deliver(reply, sizeof reply, fault_of(fault::kind::short_geometry),
-                                       data, length, produced);
+                                        data, length, produced);
         error != usb_error::ok) {
       return error;
     }
@@ -299,7 +301,7 @@ usb_error sampler::send(std::uint8_t* data, std::size_t length, std::size_t& pro
       std::memcpy(status, f->signature.data(), 4);
     }
     if (const usb_error error = deliver(status, sizeof status, fault_of(fault::kind::short_status),
-                                       data, length, produced);
+                                        data, length, produced);
         error != usb_error::ok) {
       return error;
     }

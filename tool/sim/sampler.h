@@ -23,9 +23,9 @@ enum status_code : std::uint8_t {
   status_unknown_command = 0x02,
   status_block_out_of_range = 0x03,
   status_write_out_of_range = 0x04,
-  status_length_mismatch = 0x05,    // chunk data of another length than announced
+  status_length_mismatch = 0x05,  // chunk data of another length than announced
   status_checksum_mismatch = 0x06,
-  status_not_erased = 0x07,         // a write into flash that was not erased first
+  status_not_erased = 0x07,  // a write into flash that was not erased first
 };
 
 enum class phase { geometry, erase, write };
@@ -47,13 +47,13 @@ struct fault {
 struct sampler_config {
   std::uint32_t blocks = 64;
   std::uint32_t block_size = 65536;
-  unsigned erase_ms = 0;      // time one block erase takes
-  unsigned byte_ns = 0;       // time per written byte
+  unsigned erase_ms = 0;  // time one block erase takes
+  unsigned byte_ns = 0;   // time per written byte
   std::vector<fault> faults;
 };
 
 class sampler {
-public:
+ public:
   explicit sampler(sampler_config config);
 
   // A bulk OUT transfer from the host.
@@ -75,7 +75,7 @@ public:
   // The status code of the last status block sent (0 when all went well).
   std::uint8_t last_status() const { return last_status_; }
 
-private:
+ private:
   enum class expecting { command, chunk_data, geometry_reply, status };
 
   std::uint8_t check_command(const std::uint8_t* block, std::size_t length) const;

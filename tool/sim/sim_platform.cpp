@@ -18,8 +18,8 @@ usb_interface_desc interface_of(std::uint8_t number, std::vector<usb_endpoint> e
 
 // The sampler's configuration 1, as the scenario lays out its interfaces.
 usb_config_desc sampler_config_desc(scenario::bus_layout layout) {
-  const usb_interface_desc loader = interface_of(
-      layout == scenario::bus_layout::standard ? 0 : 1, {{0x81, bulk}, {0x02, bulk}});
+  const usb_interface_desc loader =
+      interface_of(layout == scenario::bus_layout::standard ? 0 : 1, {{0x81, bulk}, {0x02, bulk}});
   usb_config_desc config;
   config.value = 1;
   switch (layout) {
@@ -53,10 +53,12 @@ struct bus_state {
 };
 
 class sim_connection final : public usb_connection {
-public:
+ public:
   sim_connection(std::shared_ptr<const bus_state> bus, usb_config_desc config, std::string name,
                  bool is_sampler)
-      : bus_(std::move(bus)), config_(std::move(config)), name_(std::move(name)),
+      : bus_(std::move(bus)),
+        config_(std::move(config)),
+        name_(std::move(name)),
         is_sampler_(is_sampler) {}
 
   usb_error get_configuration(int& value) override {
@@ -122,7 +124,7 @@ public:
   }
   std::string product_name() override { return name_; }
 
-private:
+ private:
   std::shared_ptr<const bus_state> bus_;
   usb_config_desc config_;
   std::string name_;
@@ -131,11 +133,16 @@ private:
 };
 
 class sim_device final : public usb_device {
-public:
+ public:
   sim_device(std::shared_ptr<const bus_state> bus, std::uint16_t vendor, std::uint16_t product,
              std::string name, unsigned address, usb_config_desc config, bool is_sampler)
-      : bus_(std::move(bus)), vendor_(vendor), product_(product), name_(std::move(name)),
-        address_(address), config_(std::move(config)), is_sampler_(is_sampler) {}
+      : bus_(std::move(bus)),
+        vendor_(vendor),
+        product_(product),
+        name_(std::move(name)),
+        address_(address),
+        config_(std::move(config)),
+        is_sampler_(is_sampler) {}
 
   std::uint16_t vendor_id() const override { return vendor_; }
   std::uint16_t product_id() const override { return product_; }
@@ -160,7 +167,7 @@ public:
     return usb_error::ok;
   }
 
-private:
+ private:
   std::shared_ptr<const bus_state> bus_;
   std::uint16_t vendor_;
   std::uint16_t product_;
@@ -198,8 +205,8 @@ usb_error sim_platform::devices(std::vector<std::unique_ptr<usb_device>>& list) 
   auto bus = std::make_shared<bus_state>(
       bus_state{setup_, sampler_, configurations_set_, active_configuration_});
   const usb_config_desc plain{1, {interface_of(0, {{0x81, interrupt}})}};
-  list.push_back(std::make_unique<sim_device>(bus, 0x1d6b, 0x0002, "xHCI Host Controller", 1,
-                                              plain, false));
+  list.push_back(
+      std::make_unique<sim_device>(bus, 0x1d6b, 0x0002, "xHCI Host Controller", 1, plain, false));
   // A device whose descriptor reads all zeros, and one without a product name.
   list.push_back(std::make_unique<sim_device>(bus, 0x0000, 0x0000, "", 2, plain, false));
   list.push_back(std::make_unique<sim_device>(bus, 0x0bda, 0x8153, "", 3, plain, false));
@@ -207,8 +214,8 @@ usb_error sim_platform::devices(std::vector<std::unique_ptr<usb_device>>& list) 
     list.push_back(std::make_unique<sim_device>(bus, 0x09e8, 0x0061, "MPC4000", 4,
                                                 sampler_config_desc(setup_.bus), true));
   }
-  list.push_back(std::make_unique<sim_device>(bus, 0x046d, 0xc52b, "USB Receiver", 5, plain,
-                                              false));
+  list.push_back(
+      std::make_unique<sim_device>(bus, 0x046d, 0xc52b, "USB Receiver", 5, plain, false));
   return usb_error::ok;
 }
 

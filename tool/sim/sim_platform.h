@@ -10,7 +10,7 @@
 namespace vt::sim {
 
 class sim_platform final : public usb_platform {
-public:
+ public:
   explicit sim_platform(scenario setup);
   ~sim_platform() override;  // writes the flash to the scenario's dump file, if one is named
   sim_platform(const sim_platform&) = delete;
@@ -22,7 +22,7 @@ public:
   // Configuration changes the tool made, in order.
   const std::vector<int>& configurations_set() const { return *configurations_set_; }
 
-private:
+ private:
   scenario setup_;
   std::shared_ptr<sampler> sampler_;
   std::shared_ptr<std::vector<int>> configurations_set_;

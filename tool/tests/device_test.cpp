@@ -34,11 +34,12 @@ TEST_P(OpenDevice, ChoosesInterfaceAndPipesOrSaysWhy) {
 }
 
 const std::string geometry = "Flash geometry: 64 blocks x 65536 bytes (4194304 bytes).\n";
-const std::string no_interface = "Could not find/open a bulk IN/OUT interface on the AKAI device.\n";
+const std::string no_interface =
+    "Could not find/open a bulk IN/OUT interface on the AKAI device.\n";
 
 std::string opened(unsigned interface, unsigned in, unsigned out) {
-  return "Opened AKAI USB device 09e8:0061, interface " + std::to_string(interface) +
-         ", IN pipe " + std::to_string(in) + ", OUT pipe " + std::to_string(out) + ".\n";
+  return "Opened AKAI USB device 09e8:0061, interface " + std::to_string(interface) + ", IN pipe " +
+         std::to_string(in) + ", OUT pipe " + std::to_string(out) + ".\n";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -46,29 +47,57 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         bus_case{"Standard", "", {}, 0, opened(0, 1, 2) + geometry, ""},
         bus_case{"NoSampler", "bus=none", {}, 1, "", "AKAI device 09e8:0061 was not found.\n"},
-        bus_case{"OtherIds", "", {"--vid", "0x1234", "--pid", "7"}, 1, "",
+        bus_case{"OtherIds",
+                 "",
+                 {"--vid", "0x1234", "--pid", "7"},
+                 1,
+                 "",
                  "AKAI device 1234:0007 was not found.\n"},
-        bus_case{"InterfaceWithoutEndpointsSkipped", "bus=no_endpoints", {}, 0,
-                 opened(1, 1, 2) + geometry, ""},
-        bus_case{"InterfaceWithOneDirectionSkipped", "bus=one_direction", {}, 0,
-                 opened(1, 1, 2) + geometry, ""},
+        bus_case{"InterfaceWithoutEndpointsSkipped",
+                 "bus=no_endpoints",
+                 {},
+                 0,
+                 opened(1, 1, 2) + geometry,
+                 ""},
+        bus_case{"InterfaceWithOneDirectionSkipped",
+                 "bus=one_direction",
+                 {},
+                 0,
+                 opened(1, 1, 2) + geometry,
+                 ""},
         bus_case{"FirstBulkInOfTwoUsed", "bus=two_in", {}, 0, opened(0, 2, 4) + geometry, ""},
         bus_case{"NoUsableInterface", "bus=unusable", {}, 1, "", no_interface},
-        bus_case{"ConfigurationNotActive", "config=inactive", {}, 0, opened(0, 1, 2) + geometry,
-                 ""},
-        bus_case{"InterfaceHeldByAnotherProgram", "busy=interface", {}, 1, "",
+        bus_case{
+            "ConfigurationNotActive", "config=inactive", {}, 0, opened(0, 1, 2) + geometry, ""},
+        bus_case{"InterfaceHeldByAnotherProgram",
+                 "busy=interface",
+                 {},
+                 1,
+                 "",
                  "USBInterfaceOpen failed: IOReturn 0xe00002c5.\n" + no_interface},
-        bus_case{"DeviceHeldWithItsOwnConfiguration", "busy=config", {}, 0,
-                 opened(0, 1, 2) + geometry, ""},
-        bus_case{"DeviceHeldUnconfigured", "config=inactive,busy=config", {}, 1, "",
+        bus_case{"DeviceHeldWithItsOwnConfiguration",
+                 "busy=config",
+                 {},
+                 0,
+                 opened(0, 1, 2) + geometry,
+                 ""},
+        bus_case{"DeviceHeldUnconfigured",
+                 "config=inactive,busy=config",
+                 {},
+                 1,
+                 "",
                  "Warning: USBDeviceOpen failed (0xe00002c5), continuing with the current "
                  "configuration.\nCreateInterfaceIterator failed: IOReturn 0xe00002bc.\n" +
                      no_interface},
-        bus_case{"NoPermission", "access=denied", {}, 1, "",
+        bus_case{"NoPermission",
+                 "access=denied",
+                 {},
+                 1,
+                 "",
                  "IOCreatePlugInInterfaceForService(device) failed: IOReturn 0xe00002c1.\n"
                  "No permission to open the sampler: install the udev rule 70-veltrin.rules "
                  "(see README) or run as root.\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 vt::sim::scenario parse(const std::string& text) {
   vt::sim::scenario setup;

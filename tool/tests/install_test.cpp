@@ -17,7 +17,8 @@ using vt::test::run_process;
 using vt::test::temp_dir;
 using vt::test::write_file;
 
-const std::string opened = "Opened AKAI USB device 09e8:0061, interface 0, IN pipe 1, OUT pipe 2.\n";
+const std::string opened =
+    "Opened AKAI USB device 09e8:0061, interface 0, IN pipe 1, OUT pipe 2.\n";
 
 std::string format(const char* pattern, unsigned long long a, unsigned long long b = 0,
                    unsigned long long c = 0, unsigned long long d = 0) {
@@ -49,8 +50,8 @@ std::string install_output(unsigned blocks, unsigned block_size, std::size_t ima
   return opened + geometry_line(blocks, block_size) +
          format("Firmware: %llu bytes. Flash: %llu blocks x %llu bytes (%llu bytes).\n", image,
                 blocks, block_size, 1ull * blocks * block_size) +
-         "Erasing flash...\n" + records("Erase", blocks, blocks) + "\n" +
-         "Writing firmware...\n" + records("Write", chunks, chunks) + "\n" +
+         "Erasing flash...\n" + records("Erase", blocks, blocks) + "\n" + "Writing firmware...\n" +
+         records("Write", chunks, chunks) + "\n" +
          "OS upload complete. Restart the MPC4000 after the device reports completion.\n";
 }
 
@@ -112,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
                       good_case{"LargestChunkInFourBytePlace", 4, 1048576, 2621440, 1048576},
                       good_case{"ChunkOfOneByte", 1, 4096, 300, 1},
                       good_case{"MostBlocksAccepted", 4096, 16, 56, 32768}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 struct failure_case {
   const char* name;
@@ -150,24 +151,26 @@ INSTANTIATE_TEST_SUITE_P(
                      100000, 1, "Device returned status error 0x05.\n\nErase failed at block 3.\n",
                      "\rErase  37% (3/8)"},
         failure_case{"TimeoutLastErase", "blocks=8,block_size=16384,fault=timeout:command@erase7",
-                     100000, 1, "USB write failed: IOReturn 0xe00002d6.\n\nErase failed at block 7.\n",
+                     100000, 1,
+                     "USB write failed: IOReturn 0xe00002d6.\n\nErase failed at block 7.\n",
                      "\rErase  87% (7/8)"},
         failure_case{"WrongSignatureOnErase",
                      "blocks=8,block_size=16384,fault=signature:55534253@erase2", 100000, 1,
                      "Unexpected status signature: 55 53 42 53\n\nErase failed at block 2.\n",
                      "\rErase  25% (2/8)"},
-        failure_case{"ShortStatusOnWrite", "blocks=8,block_size=16384,fault=short_status:13@write1",
-                     100000, 1,
-                     "USB read short transfer: 13 of 19 bytes.\n\nWrite failed at offset 0x00008000.\n",
-                     "\rWrite  25% (1/4)"},
-        failure_case{"DeviceGoneMidWrite", "blocks=8,block_size=16384,fault=gone:data@write2",
-                     100000, 1,
-                     "USB write failed: IOReturn 0xe00002c0.\n\nWrite failed at offset 0x00010000.\n",
-                     "\rWrite  50% (2/4)"},
-        failure_case{"StallOnFirstWriteStatus",
-                     "blocks=8,block_size=16384,fault=stall:status@write0", 100000, 1,
-                     "USB read failed: IOReturn 0xe000404f.\n\nWrite failed at offset 0x00000000.\n",
-                     write_start},
+        failure_case{
+            "ShortStatusOnWrite", "blocks=8,block_size=16384,fault=short_status:13@write1", 100000,
+            1, "USB read short transfer: 13 of 19 bytes.\n\nWrite failed at offset 0x00008000.\n",
+            "\rWrite  25% (1/4)"},
+        failure_case{
+            "DeviceGoneMidWrite", "blocks=8,block_size=16384,fault=gone:data@write2", 100000, 1,
+            "USB write failed: IOReturn 0xe00002c0.\n\nWrite failed at offset 0x00010000.\n",
+            "\rWrite  50% (2/4)"},
+        failure_case{
+            "StallOnFirstWriteStatus", "blocks=8,block_size=16384,fault=stall:status@write0",
+            100000, 1,
+            "USB read failed: IOReturn 0xe000404f.\n\nWrite failed at offset 0x00000000.\n",
+            write_start},
         failure_case{"StatusErrorLastWrite", "blocks=8,block_size=16384,fault=status:0x7f@write3",
                      100000, 1,
                      "Device returned status error 0x7f.\n\nWrite failed at offset 0x00018000.\n",
@@ -190,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
         failure_case{"ImageOneByteLargerThanFlash", "blocks=4,block_size=4096", 16385, 1,
                      "Firmware is larger than device flash (16385 > 16384).\n",
                      geometry_line(4, 4096)}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(InstallFailure, FlashKeepsWhatWasWrittenBeforeTheFault) {
   const auto run = install("blocks=8,block_size=16384,fault=gone:data@write2", 100000);
@@ -202,9 +205,8 @@ TEST(InstallFailure, FlashKeepsWhatWasWrittenBeforeTheFault) {
 TEST(InstallFailure, BadImageNeverReachesTheSampler) {
   temp_dir dir;
   write_file(dir.file("os.bin"), std::vector<unsigned char>(100, 0));
-  const auto result =
-      run_process(VTFLASH_SIM_PATH, {"--firmware", dir.file("os.bin"), "--yes"},
-                  {"VTFLASH_SIM=bus=none"});
+  const auto result = run_process(VTFLASH_SIM_PATH, {"--firmware", dir.file("os.bin"), "--yes"},
+                                  {"VTFLASH_SIM=bus=none"});
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err,
@@ -228,8 +230,8 @@ TEST(InfoMode, AcceptsAnyGeometry) {
 }
 
 TEST(InfoMode, ListWinsOverFirmwareAndDoesNotOpenTheFile) {
-  const auto result = run_process(
-      VTFLASH_SIM_PATH, {"--firmware", "/nonexistent/os.bin", "--yes", "--list"}, {});
+  const auto result =
+      run_process(VTFLASH_SIM_PATH, {"--firmware", "/nonexistent/os.bin", "--yes", "--list"}, {});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.out,

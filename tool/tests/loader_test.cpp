@@ -63,17 +63,17 @@ TEST_P(WriteChunkLength, GoesInExactlyOnePlace) {
   EXPECT_EQ(parameters, (std::vector<unsigned char>{0x56, 0x34, 0x12, 0, 0x0D, 0xF0, 0xFE, 0xCA}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lengths, WriteChunkLength,
-    ::testing::Values(length_case{56, {56, 0, 0, 0, 0, 0, 0}},
-                      length_case{200, {0xC8, 0, 0, 0, 0, 0, 0}},
-                      length_case{255, {0xFF, 0, 0, 0, 0, 0, 0}},
-                      length_case{256, {0, 0x00, 0x01, 0, 0, 0, 0}},
-                      length_case{300, {0, 0x2C, 0x01, 0, 0, 0, 0}},
-                      length_case{32768, {0, 0x00, 0x80, 0, 0, 0, 0}},
-                      length_case{65535, {0, 0xFF, 0xFF, 0, 0, 0, 0}},
-                      length_case{65536, {0, 0, 0, 0x00, 0x00, 0x01, 0x00}},
-                      length_case{1048576, {0, 0, 0, 0x00, 0x00, 0x10, 0x00}}));
+INSTANTIATE_TEST_SUITE_P(Lengths, WriteChunkLength,
+                         ::testing::Values(length_case{56, {56, 0, 0, 0, 0, 0, 0}},
+                                           length_case{200, {0xC8, 0, 0, 0, 0, 0, 0}},
+                                           length_case{255, {0xFF, 0, 0, 0, 0, 0, 0}},
+                                           length_case{256, {0, 0x00, 0x01, 0, 0, 0, 0}},
+                                           length_case{300, {0, 0x2C, 0x01, 0, 0, 0, 0}},
+                                           length_case{32768, {0, 0x00, 0x80, 0, 0, 0, 0}},
+                                           length_case{65535, {0, 0xFF, 0xFF, 0, 0, 0, 0}},
+                                           length_case{65536, {0, 0, 0, 0x00, 0x00, 0x01, 0x00}},
+                                           length_case{1048576,
+                                                       {0, 0, 0, 0x00, 0x00, 0x10, 0x00}}));
 
 // The textbook CRC-32 that starts from 0xFFFFFFFF, computed bit by bit.
 std::uint32_t reference_crc(const std::uint8_t* data, std::size_t length) {

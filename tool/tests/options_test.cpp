@@ -12,8 +12,12 @@ using vt::test::run_process;
 
 std::string usage_text(const std::string& program) {
   return "Usage:\n"
-         "  " + program + " --info\n"
-         "  " + program + " --firmware mpcv171.bin --yes\n"
+         "  " +
+         program +
+         " --info\n"
+         "  " +
+         program +
+         " --firmware mpcv171.bin --yes\n"
          "\n"
          "Options:\n"
          "  --info              Read flash geometry only. Safe/read-only.\n"
@@ -92,8 +96,7 @@ class NumberValue : public ::testing::TestWithParam<number_case> {};
 TEST_P(NumberValue, IsReadLikeStrtoulBaseZero) {
   const number_case& c = GetParam();
   unsigned value = 12345;
-  EXPECT_EQ(vt::parse_number(c.text, c.max == vt::max_chunk_size ? 1 : 0, c.max, value),
-            c.accepted)
+  EXPECT_EQ(vt::parse_number(c.text, c.max == vt::max_chunk_size ? 1 : 0, c.max, value), c.accepted)
       << c.text;
   if (c.accepted) {
     EXPECT_EQ(value, c.value) << c.text;
@@ -102,25 +105,18 @@ TEST_P(NumberValue, IsReadLikeStrtoulBaseZero) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, NumberValue,
-    ::testing::Values(number_case{"0x9e8", 0xFFFF, true, 2536},
-                      number_case{"0X09E8", 0xFFFF, true, 2536},
-                      number_case{"2536", 0xFFFF, true, 2536},
-                      number_case{"04750", 0xFFFF, true, 2536},
-                      number_case{"09e8", 0xFFFF, false, 0},
-                      number_case{"0", 0xFFFF, true, 0},
-                      number_case{"0xFFFF", 0xFFFF, true, 0xFFFF},
-                      number_case{"0x10000", 0xFFFF, false, 0},
-                      number_case{"  97", 0xFFFF, true, 97},
-                      number_case{"+97", 0xFFFF, true, 97},
-                      number_case{"-0", 0xFFFF, true, 0},
-                      number_case{"-1", 0xFFFF, false, 0},
-                      number_case{"97 ", 0xFFFF, false, 0},
-                      number_case{"18446744073709551616", 0xFFFF, false, 0},
-                      number_case{"", 0xFFFF, false, 0},
-                      number_case{"1", vt::max_chunk_size, true, 1},
-                      number_case{"0x100000", vt::max_chunk_size, true, 0x100000},
-                      number_case{"0", vt::max_chunk_size, false, 0},
-                      number_case{"1048577", vt::max_chunk_size, false, 0}));
+    ::testing::Values(
+        number_case{"0x9e8", 0xFFFF, true, 2536}, number_case{"0X09E8", 0xFFFF, true, 2536},
+        number_case{"2536", 0xFFFF, true, 2536}, number_case{"04750", 0xFFFF, true, 2536},
+        number_case{"09e8", 0xFFFF, false, 0}, number_case{"0", 0xFFFF, true, 0},
+        number_case{"0xFFFF", 0xFFFF, true, 0xFFFF}, number_case{"0x10000", 0xFFFF, false, 0},
+        number_case{"  97", 0xFFFF, true, 97}, number_case{"+97", 0xFFFF, true, 97},
+        number_case{"-0", 0xFFFF, true, 0}, number_case{"-1", 0xFFFF, false, 0},
+        number_case{"97 ", 0xFFFF, false, 0}, number_case{"18446744073709551616", 0xFFFF, false, 0},
+        number_case{"", 0xFFFF, false, 0}, number_case{"1", vt::max_chunk_size, true, 1},
+        number_case{"0x100000", vt::max_chunk_size, true, 0x100000},
+        number_case{"0", vt::max_chunk_size, false, 0},
+        number_case{"1048577", vt::max_chunk_size, false, 0}));
 
 // An argument vector that owns its strings, as main receives it (the program name first).
 struct arguments {

@@ -71,18 +71,17 @@ TEST_P(ImageCheck, AcceptsOnlyTheSignatureAtOffset32) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, ImageCheck,
-    ::testing::Values(
-        image_case{"Empty", {}, "Firmware file is too small.\n"},
-        image_case{"FiftyFiveBytesLookingLikeAnImage",
-                   truncated(make_image(56), 55),
-                   "Firmware file is too small.\n"},
-        image_case{"ExactlyFiftySix", make_image(56), ""},
-        image_case{"ByteAfterSignatureNotZero", with(make_image(57), 56, 0xAB), ""},
-        image_case{"Large", make_image(300000), ""},
-        image_case{"LowerCaseSignature", lower_case_signature(), mismatch},
-        image_case{"ShiftedByOne", shifted_signature(), mismatch},
-        image_case{"LastSignatureByteWrong", with(make_image(100), 55, 'M'), mismatch}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ::testing::Values(image_case{"Empty", {}, "Firmware file is too small.\n"},
+                      image_case{"FiftyFiveBytesLookingLikeAnImage", truncated(make_image(56), 55),
+                                 "Firmware file is too small.\n"},
+                      image_case{"ExactlyFiftySix", make_image(56), ""},
+                      image_case{"ByteAfterSignatureNotZero", with(make_image(57), 56, 0xAB), ""},
+                      image_case{"Large", make_image(300000), ""},
+                      image_case{"LowerCaseSignature", lower_case_signature(), mismatch},
+                      image_case{"ShiftedByOne", shifted_signature(), mismatch},
+                      image_case{"LastSignatureByteWrong", with(make_image(100), 55, 'M'),
+                                 mismatch}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 std::string load_error(const std::string& path) {
   vt::os_image image;

@@ -84,7 +84,8 @@ process_result run_process(const std::string& program, const std::vector<std::st
   std::vector<char*> envp = pointers(env_strings);
 
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  const int spawned =
+      posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
     throw std::runtime_error("could not start " + program + ": " + std::strerror(spawned));
@@ -149,7 +150,8 @@ std::vector<unsigned char> make_image(std::size_t length, unsigned seed) {
 
 void write_file(const std::string& path, const std::vector<unsigned char>& bytes) {
   std::ofstream file(path, std::ios::binary);
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  file.write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<unsigned char> read_file(const std::string& path) {

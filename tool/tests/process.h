@@ -18,7 +18,7 @@ process_result run_process(const std::string& program, const std::vector<std::st
 
 // A scratch directory removed with everything in it when the object goes.
 class temp_dir {
-public:
+ public:
   temp_dir();
   ~temp_dir();
   temp_dir(const temp_dir&) = delete;
@@ -26,7 +26,7 @@ public:
   const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+ private:
   std::string path_;
 };
 

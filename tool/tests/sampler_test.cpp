@@ -11,7 +11,7 @@ using vt::sim::sampler;
 
 // Sends a command block (and data, if any) and reads its status block.
 std::uint8_t run_exchange(sampler& s, const vt::command_block& block,
-                      const std::vector<unsigned char>& data = {}) {
+                          const std::vector<unsigned char>& data = {}) {
   std::size_t moved = 0;
   EXPECT_EQ(s.receive(block.data(), block.size(), moved), vt::usb_error::ok);
   if (!data.empty() && block[17] == vt::CMD_WRITE_CHUNK) {
@@ -35,9 +35,9 @@ TEST(Sampler, RefusesMalformedCommandBlocks) {
     std::size_t at;
     std::uint8_t value;
   };
-  for (const change c : {change{0, 'Z'}, change{4, 1}, change{6, 0x00}, change{7, 3},
-                         change{12, 1}, change{18, 0x05}, change{40, 1}, change{62, 0},
-                         change{9, 1} /* length in two places */}) {
+  for (const change c :
+       {change{0, 'Z'}, change{4, 1}, change{6, 0x00}, change{7, 3}, change{12, 1},
+        change{18, 0x05}, change{40, 1}, change{62, 0}, change{9, 1} /* length in two places */}) {
     sampler s(small());
     vt::command_block block = vt::make_erase_command(1);
     block[c.at] = c.value;
@@ -87,10 +87,10 @@ TEST(Sampler, ReadsWithNothingToSendTimeOut) {
 }
 
 TEST(Scenario, RefusesWhatItDoesNotUnderstand) {
-  for (const char* text : {"blocks", "colour=red", "blocks=-1", "fault=status:0x05",
-                           "fault=status:0x100@erase1", "fault=short_geometry:4@erase0",
-                           "fault=timeout@write0", "fault=timeout:bulk@write0",
-                           "fault=signature:zz@erase0", "bus=sideways", "erase_ms=1x"}) {
+  for (const char* text :
+       {"blocks", "colour=red", "blocks=-1", "fault=status:0x05", "fault=status:0x100@erase1",
+        "fault=short_geometry:4@erase0", "fault=timeout@write0", "fault=timeout:bulk@write0",
+        "fault=signature:zz@erase0", "bus=sideways", "erase_ms=1x"}) {
     vt::sim::scenario setup;
     std::string error;
     EXPECT_FALSE(vt::sim::parse_scenario(text, setup, error)) << text;

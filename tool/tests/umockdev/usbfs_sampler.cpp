@@ -64,8 +64,12 @@ struct answer {
   int error = 0;
 };
 
-answer done() { return {0, 0}; }
-answer fail(int error) { return {-1, error}; }
+answer done() {
+  return {0, 0};
+}
+answer fail(int error) {
+  return {-1, error};
+}
 
 // The client's memory that a pointer in `data` points to, as a local copy that is written back
 // when the request completes. Null when the pointer is null or the memory cannot be read.
@@ -143,7 +147,9 @@ std::string device_record() {
 }
 
 // VTFLASH_USBFS_TRACE=1 in the test's environment prints every request the bus answers.
-bool tracing() { return std::getenv("VTFLASH_USBFS_TRACE") != nullptr; }
+bool tracing() {
+  return std::getenv("VTFLASH_USBFS_TRACE") != nullptr;
+}
 
 // `first` in front of what the test's own environment has for `name`, joined by ':'.
 std::string prepend(const char* name, const std::string& first) {

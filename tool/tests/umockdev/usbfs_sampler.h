@@ -29,7 +29,7 @@ struct usbfs_setup {
 };
 
 class usbfs_sampler {
-public:
+ public:
   explicit usbfs_sampler(usbfs_setup setup);
   ~usbfs_sampler();
   usbfs_sampler(const usbfs_sampler&) = delete;
@@ -43,7 +43,7 @@ public:
   // usbfs requests the bus did not know, answered as the kernel answers an unknown ioctl.
   std::vector<std::string> unknown_requests() const;
 
-private:
+ private:
   struct bus;  // the testbed, its ioctl handler and the loader behind them
   std::unique_ptr<bus> bus_;
 };

@@ -48,7 +48,7 @@ usbfs_setup small_flash() {
 }
 
 class VtflashOnUsbfs : public testing::Test {
-protected:
+ protected:
   // Runs vtflash on the bus; the bus must have understood every request libusb made.
   process_result run(usbfs_sampler& bus, const std::vector<std::string>& args) {
     const process_result result = bus.run(VTFLASH_PATH, args);
@@ -61,7 +61,7 @@ protected:
     return {"--firmware", dir_.file("os.bin"), "--yes"};
   }
 
-private:
+ private:
   temp_dir dir_;
 };
 
@@ -92,7 +92,9 @@ struct install_case {
   std::string write_records;
 };
 
-void PrintTo(const install_case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const install_case& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class VtflashInstallOnUsbfs : public VtflashOnUsbfs,
                               public testing::WithParamInterface<install_case> {};
@@ -126,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "\rWrite  25% (1/4)\rWrite  50% (2/4)\rWrite  75% (3/4)\rWrite 100% (4/4)"},
         // The whole image as one bulk transfer, its length in the four-byte place.
         install_case{"OneMegabyteChunks", {"--chunk", "1048576"}, "\rWrite 100% (1/1)"}),
-    [](const testing::TestParamInfo<install_case>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<install_case>& test) { return test.param.name; });
 
 sim::fault status_error_at_erase(std::uint32_t block, std::uint8_t code) {
   sim::fault fault;
@@ -173,7 +175,9 @@ usbfs_setup with_locked_node() {
   return setup;
 }
 
-void PrintTo(const failure_case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const failure_case& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class VtflashFailureOnUsbfs : public VtflashOnUsbfs,
                               public testing::WithParamInterface<failure_case> {};
@@ -211,6 +215,6 @@ INSTANTIATE_TEST_SUITE_P(
                      "No permission to open the sampler: install the udev rule 70-veltrin.rules "
                      "(see README) or run as root.\n",
                      true}),
-    [](const testing::TestParamInfo<failure_case>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<failure_case>& test) { return test.param.name; });
 
 }  // namespace
