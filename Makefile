@@ -1,5 +1,5 @@
 # Entry points for a fresh machine: every target installs what it needs first.
-.PHONY: deps format build build-asan build-fuzz test demo run bench fuzz install package clean
+.PHONY: deps format build build-asan build-fuzz test programs demo run bench fuzz install package clean
 
 JOBS ?= $(shell nproc)
 
@@ -20,12 +20,19 @@ test: build build-asan build-fuzz
 	ctest --preset asan -j $(JOBS)
 	ctest --preset fuzz -j $(JOBS)
 
+# The two programs and what `make install` installs, with only the packages building them needs:
+# no tests, benchmarks or fuzz targets. A build/ that `make build` configured is reused as it is.
+programs:
+	./scripts/install-deps --build
+	[ -f build/CMakeCache.txt ] || cmake --preset run
+	cmake --build build --target installable -j $(JOBS)
+
 # The application for a real sampler.
-run: build
+run: programs
 	build/Veltrin.app/Contents/MacOS/Veltrin
 
 # The application against the simulated sampler, with a generated demo OS image built in.
-demo: build
+demo: programs
 	build/demo/Veltrin.app/Contents/MacOS/Veltrin
 
 # Benchmarks of the tool's own cost and of the application's handling of tool output.
@@ -51,10 +58,14 @@ fuzz: build-fuzz
 format:
 	./scripts/check-format --fix
 
-# Installs Veltrin from this build: the bundle under $(PREFIX)/lib/veltrin, bin/veltrin and
-# bin/vtflash, the menu entry, icons, man page and udev rule. DESTDIR=... stages it elsewhere.
+# Installs Veltrin from an existing build (`make run` or `make build`, as the user): the bundle
+# under $(PREFIX)/lib/veltrin, bin/veltrin and bin/vtflash, the menu entry, icons, man pages and
+# udev rule. DESTDIR=... stages it elsewhere. It builds nothing and installs no packages: run as
+# root, it must not run the dependency script or CMake's configure in the user's tree.
 PREFIX ?= /usr/local
-install: build
+install:
+	@[ -f build/cmake_install.cmake ] || \
+	  { echo "Nothing to install: build first with make run or make build (without sudo)." >&2; exit 1; }
 	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
 
 # The Debian package of this build, in build/package/.
