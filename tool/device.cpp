@@ -1,6 +1,6 @@
 #include "device.h"
 
-#include <cstdio>
+#include "output.h"
 
 namespace vt {
 
@@ -48,10 +48,10 @@ int configure(usb_device& device, usb_connection& connection, usb_config_desc& c
     return -1;
   }
   // Another program holds the device: work with the configuration it has now.
-  std::fprintf(stderr,
-               "Warning: USBDeviceOpen failed (0x%08x), continuing with the current "
-               "configuration.\n",
-               ioreturn_code(set_error));
+  out::error(
+      "Warning: USBDeviceOpen failed (0x%08x), continuing with the current "
+      "configuration.\n",
+      ioreturn_code(set_error));
   if (const usb_error error = connection.active_config_descriptor(config); error != usb_error::ok) {
     print_call_failure("CreateInterfaceIterator", error);
     config.interfaces.clear();
@@ -65,7 +65,7 @@ int open_on_device(usb_device& device, unsigned vendor_id, unsigned product_id,
   if (const usb_error error = device.open(connection); error != usb_error::ok) {
     print_call_failure("IOCreatePlugInInterfaceForService(device)", error);
     if (error == usb_error::access) {
-      std::fputs(permission_hint, stderr);
+      out::error("%s", permission_hint);
     }
     return -1;
   }
@@ -77,12 +77,12 @@ int open_on_device(usb_device& device, unsigned vendor_id, unsigned product_id,
   }
   for (const usb_interface_desc& interface : config.interfaces) {
     if (try_open_interface(handle, interface) == 0) {
-      std::printf("Opened AKAI USB device %04x:%04x, interface %u, IN pipe %u, OUT pipe %u.\n",
+      out::report("Opened AKAI USB device %04x:%04x, interface %u, IN pipe %u, OUT pipe %u.\n",
                   vendor_id, product_id, handle.interface_number, handle.in_pipe, handle.out_pipe);
       return 0;
     }
   }
-  std::fputs("Could not find/open a bulk IN/OUT interface on the AKAI device.\n", stderr);
+  out::error("Could not find/open a bulk IN/OUT interface on the AKAI device.\n");
   close_device(handle);
   return -1;
 }
@@ -152,7 +152,7 @@ int open_device(usb_platform& platform, unsigned vendor_id, unsigned product_id,
       return open_on_device(*device, vendor_id, product_id, handle);
     }
   }
-  std::fprintf(stderr, "AKAI device %04x:%04x was not found.\n", vendor_id, product_id);
+  out::error("AKAI device %04x:%04x was not found.\n", vendor_id, product_id);
   return -1;
 }
 
@@ -175,7 +175,7 @@ int list_iokit_class_devices(usb_platform& platform, const char* class_name, uns
       name = device->location();
     }
     const bool has_class = class_name != nullptr && class_name[0] != '\0';
-    std::printf("  %04x:%04x  %s%s%s\n", device->vendor_id(), device->product_id(), name.c_str(),
+    out::report("  %04x:%04x  %s%s%s\n", device->vendor_id(), device->product_id(), name.c_str(),
                 has_class ? "  " : "", has_class ? class_name : "");
     ++count;
   }

@@ -1,7 +1,8 @@
 #include "loader.h"
 
-#include <cstdio>
 #include <cstring>
+
+#include "output.h"
 
 namespace vt {
 
@@ -93,29 +94,23 @@ int read_exact(usb_handle& handle, std::uint8_t* data, std::size_t length) {
     return -1;
   }
   if (received != length) {
-    std::fprintf(stderr, "USB read short transfer: %u of %d bytes.\n",
-                 static_cast<unsigned>(received), static_cast<int>(length));
+    out::error("USB read short transfer: %u of %d bytes.\n", static_cast<unsigned>(received),
+               static_cast<int>(length));
     return -1;
   }
   return 0;
-}
-
-void print_progress(const char* word, std::uint32_t done, std::uint32_t total) {
-  const auto percent = static_cast<unsigned>(static_cast<std::uint64_t>(done) * 100 / total);
-  std::printf("\r%s %3u%% (%u/%u)", word, percent, done, total);
-  std::fflush(stdout);
 }
 
 int erase_flash(usb_handle& handle, std::uint32_t blocks) {
   for (std::uint32_t b = 0; b < blocks; ++b) {
     const command_block command = make_erase_command(b);
     if (write_all(handle, command.data(), command.size()) != 0 || receive_status(handle) != 0) {
-      std::fprintf(stderr, "\nErase failed at block %u.\n", b);
+      out::failure_context("Erase failed at block %u.\n", b);
       return -1;
     }
-    print_progress("Erase", b + 1, blocks);
+    out::progress("Erase", b + 1, blocks);
   }
-  std::fputs("\n", stdout);
+  out::end_progress();
   return 0;
 }
 
@@ -130,12 +125,12 @@ int write_image(usb_handle& handle, const std::uint8_t* image, std::size_t image
     const command_block command = make_write_command(offset, length, chunk_crc(data, length));
     if (write_all(handle, command.data(), command.size()) != 0 ||
         write_all(handle, data, length) != 0 || receive_status(handle) != 0) {
-      std::fprintf(stderr, "\nWrite failed at offset 0x%08x.\n", offset);
+      out::failure_context("Write failed at offset 0x%08x.\n", offset);
       return -1;
     }
-    print_progress("Write", g + 1, chunks);
+    out::progress("Write", g + 1, chunks);
   }
-  std::fputs("\n", stdout);
+  out::end_progress();
   return 0;
 }
 
@@ -177,12 +172,12 @@ int receive_status(usb_handle& handle) {
     return -1;
   }
   if (std::memcmp(status, "z48S", 4) != 0) {
-    std::fprintf(stderr, "Unexpected status signature: %02x %02x %02x %02x\n", status[0], status[1],
-                 status[2], status[3]);
+    out::error("Unexpected status signature: %02x %02x %02x %02x\n", status[0], status[1],
+               status[2], status[3]);
     return -1;
   }
   if (status[15] != 0) {
-    std::fprintf(stderr, "Device returned status error 0x%02x.\n", status[15]);
+    out::error("Device returned status error 0x%02x.\n", status[15]);
     return -1;
   }
   return 0;
@@ -199,7 +194,7 @@ int query_geometry(usb_handle& handle, flash_geometry& geometry) {
   }
   geometry.blocks = get_le32(reply);
   geometry.block_size = get_le32(reply + 4);
-  std::printf("Flash geometry: %u blocks x %u bytes (%llu bytes).\n", geometry.blocks,
+  out::report("Flash geometry: %u blocks x %u bytes (%llu bytes).\n", geometry.blocks,
               geometry.block_size, static_cast<unsigned long long>(geometry.size()));
   return 0;
 }
@@ -207,32 +202,31 @@ int query_geometry(usb_handle& handle, flash_geometry& geometry) {
 int run_update(usb_handle& handle, const std::uint8_t* image, std::size_t image_length,
                std::uint32_t blocks, std::uint32_t block_size, std::uint32_t chunk_size) {
   if (blocks < 1 || blocks > max_flash_blocks || block_size == 0) {
-    std::fprintf(stderr, "Refusing suspicious flash geometry: blocks=%u block_size=%u.\n", blocks,
-                 block_size);
+    out::error("Refusing suspicious flash geometry: blocks=%u block_size=%u.\n", blocks,
+               block_size);
     return -1;
   }
   const auto flash_size = static_cast<unsigned long long>(blocks) * block_size;
   if (image_length > flash_size) {
-    std::fprintf(stderr, "Firmware is larger than device flash (%zu > %llu).\n", image_length,
-                 flash_size);
+    out::error("Firmware is larger than device flash (%zu > %llu).\n", image_length, flash_size);
     return -1;
   }
   // A chunk size of 0 cannot come from the command line; refuse it rather than divide by it.
   if (chunk_size == 0) {
-    std::fputs("Write chunk size must not be 0.\n", stderr);
+    out::error("Write chunk size must not be 0.\n");
     return -1;
   }
-  std::printf("Firmware: %zu bytes. Flash: %u blocks x %u bytes (%llu bytes).\n", image_length,
+  out::report("Firmware: %zu bytes. Flash: %u blocks x %u bytes (%llu bytes).\n", image_length,
               blocks, block_size, flash_size);
-  std::puts("Erasing flash...");
+  out::report("Erasing flash...\n");
   if (erase_flash(handle, blocks) != 0) {
     return -1;
   }
-  std::puts("Writing firmware...");
+  out::report("Writing firmware...\n");
   if (write_image(handle, image, image_length, chunk_size) != 0) {
     return -1;
   }
-  std::puts("OS upload complete. Restart the MPC4000 after the device reports completion.");
+  out::report("OS upload complete. Restart the MPC4000 after the device reports completion.\n");
   return 0;
 }
 

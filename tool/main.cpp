@@ -2,25 +2,24 @@
 //
 // Exit status 0 for success, 1 for a failure after the command line was accepted, 2 for a
 // command-line error.
-#include <cstdio>
-
 #include "device.h"
 #include "loader.h"
 #include "options.h"
 #include "os_image.h"
+#include "output.h"
 #include "usb.h"
 
 namespace {
 
 int run_list(vt::usb_platform& platform) {
-  std::puts("IOKit USB devices:");
+  vt::out::report("IOKit USB devices:\n");
   unsigned count = 0;
   const int first = vt::list_iokit_class_devices(platform, "IOUSBHostDevice", count);
   if (first != 0 || count == 0) {
     vt::list_iokit_class_devices(platform, "IOUSBDevice", count);
   }
   if (count == 0) {
-    std::puts("  <none>");
+    vt::out::report("  <none>\n");
   }
   return first == 0 ? 0 : 1;
 }
@@ -48,8 +47,7 @@ int run_device(vt::usb_platform& platform, const vt::tool_options& options,
 
 int main(int argc, char** argv) {
   // Unbuffered, so a reader sees every progress record the moment it is printed.
-  std::setvbuf(stdout, nullptr, _IONBF, 0);
-  std::setvbuf(stderr, nullptr, _IONBF, 0);
+  vt::out::unbuffer();
 
   vt::tool_options options;
   vt::run_mode mode = vt::MODE_INFO;

@@ -5,23 +5,25 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "output.h"
+
 namespace vt {
 
 void usage(const char* program) {
-  std::fprintf(stderr,
-               "Usage:\n"
-               "  %s --info\n"
-               "  %s --firmware mpcv171.bin --yes\n"
-               "\n"
-               "Options:\n"
-               "  --info              Read flash geometry only. Safe/read-only.\n"
-               "  --list              List USB devices visible to IOKit.\n"
-               "  --firmware PATH     MPC4000 OS .bin file to upload.\n"
-               "  --yes               Required for erase/write.\n"
-               "  --vid HEX           USB vendor ID, default 0x%04x.\n"
-               "  --pid HEX           USB product ID, default 0x%04x.\n"
-               "  --chunk BYTES       Write chunk size, default %u.\n",
-               program, program, default_vendor_id, default_product_id, default_chunk_size);
+  out::error(
+      "Usage:\n"
+      "  %s --info\n"
+      "  %s --firmware mpcv171.bin --yes\n"
+      "\n"
+      "Options:\n"
+      "  --info              Read flash geometry only. Safe/read-only.\n"
+      "  --list              List USB devices visible to IOKit.\n"
+      "  --firmware PATH     MPC4000 OS .bin file to upload.\n"
+      "  --yes               Required for erase/write.\n"
+      "  --vid HEX           USB vendor ID, default 0x%04x.\n"
+      "  --pid HEX           USB product ID, default 0x%04x.\n"
+      "  --chunk BYTES       Write chunk size, default %u.\n",
+      program, program, default_vendor_id, default_product_id, default_chunk_size);
 }
 
 bool parse_number(const char* text, unsigned long min, unsigned long max, unsigned& value) {
@@ -39,7 +41,7 @@ namespace {
 
 // Prints an option's message and the usage; the status a command-line error ends with.
 int command_line_error(const char* program, const char* message) {
-  std::fputs(message, stderr);
+  out::error("%s", message);
   usage(program);
   return 2;
 }
@@ -82,7 +84,7 @@ int parse_options(int argc, char** argv, tool_options& options, run_mode& mode) 
       usage(program);
       return 0;
     } else {
-      std::fprintf(stderr, "Unknown option: %s\n", arg);
+      out::error("Unknown option: %s\n", arg);
       usage(program);
       return 2;
     }

@@ -9,18 +9,20 @@
 #include <cstring>
 #include <new>
 
+#include "output.h"
+
 namespace vt {
 
 const char os_image_signature[signature_length + 1] = "MPC4000 Operating System";
 
 int verify_mpc4000_firmware(const std::uint8_t* bytes, std::size_t length) {
   if (length < min_image_length) {
-    std::fputs("Firmware file is too small.\n", stderr);
+    out::error("Firmware file is too small.\n");
     return -1;
   }
   if (std::memcmp(bytes + signature_offset, os_image_signature, signature_length) != 0) {
-    std::fprintf(stderr, "Firmware signature mismatch at offset %zu.\n", signature_offset);
-    std::fprintf(stderr, "Expected: %s\n", os_image_signature);
+    out::error("Firmware signature mismatch at offset %zu.\n", signature_offset);
+    out::error("Expected: %s\n", os_image_signature);
     return -1;
   }
   return 0;
@@ -38,7 +40,7 @@ using file_ptr = std::unique_ptr<std::FILE, file_closer>;
 file_ptr open_regular_file(const char* path) {
   const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    std::fprintf(stderr, "Could not open %s: %s\n", path, std::strerror(errno));
+    out::error("Could not open %s: %s\n", path, std::strerror(errno));
     return nullptr;
   }
   struct stat info {};
@@ -58,13 +60,13 @@ file_ptr open_regular_file(const char* path) {
     }
   }
   if (refusal != nullptr) {
-    std::fprintf(stderr, "Could not open %s: %s\n", path, refusal);
+    out::error("Could not open %s: %s\n", path, refusal);
     ::close(fd);
     return nullptr;
   }
   file_ptr file(::fdopen(fd, "rb"));
   if (!file) {
-    std::fprintf(stderr, "Could not open %s: %s\n", path, std::strerror(errno));
+    out::error("Could not open %s: %s\n", path, std::strerror(errno));
     ::close(fd);
   }
   return file;
@@ -78,28 +80,28 @@ int load_os_image(const char* path, os_image& image) {
     return -1;
   }
   if (std::fseek(file.get(), 0, SEEK_END) != 0) {
-    std::fprintf(stderr, "Could not seek %s.\n", path);
+    out::error("Could not seek %s.\n", path);
     return -1;
   }
   const long position = std::ftell(file.get());
   if (position < 0) {
-    std::fprintf(stderr, "Could not determine length of %s.\n", path);
+    out::error("Could not determine length of %s.\n", path);
     return -1;
   }
   if (std::fseek(file.get(), 0, SEEK_SET) != 0) {
-    std::fprintf(stderr, "Could not rewind %s.\n", path);
+    out::error("Could not rewind %s.\n", path);
     return -1;
   }
   const auto length = static_cast<std::size_t>(position);
   // The loader cannot address more, and reading such a file (say a sparse one of many
   // gigabytes) would only exhaust memory before the flash size refuses it.
   if (static_cast<std::uint64_t>(length) > max_image_length) {
-    std::fputs("Firmware file is too large.\n", stderr);
+    out::error("Firmware file is too large.\n");
     return -1;
   }
   std::unique_ptr<std::uint8_t[]> bytes(new (std::nothrow) std::uint8_t[length > 0 ? length : 1]);
   if (!bytes) {
-    std::fprintf(stderr, "Out of memory reading %s.\n", path);
+    out::error("Out of memory reading %s.\n", path);
     return -1;
   }
   const std::size_t got = std::fread(bytes.get(), 1, length, file.get());
@@ -107,7 +109,7 @@ int load_os_image(const char* path, os_image& image) {
   const bool grew = got == length && std::fgetc(file.get()) != EOF;
   file.reset();
   if (got < length || grew) {
-    std::fprintf(stderr, "Short read from %s.\n", path);
+    out::error("Short read from %s.\n", path);
     return -1;
   }
   if (verify_mpc4000_firmware(bytes.get(), length) != 0) {

@@ -1,6 +1,6 @@
 #include "usb.h"
 
-#include <cstdio>
+#include "output.h"
 
 namespace vt {
 
@@ -30,7 +30,7 @@ std::uint32_t ioreturn_code(usb_error error) {
 }
 
 void print_call_failure(const char* call, std::uint32_t code) {
-  std::fprintf(stderr, "%s failed: IOReturn 0x%08x.\n", call, code);
+  out::error("%s failed: IOReturn 0x%08x.\n", call, code);
 }
 
 void print_call_failure(const char* call, usb_error error) {
