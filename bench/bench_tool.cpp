@@ -126,20 +126,22 @@ void BM_TransferFloor(benchmark::State& state) {
     state.ResumeTiming();
     const vt::usb_handle& handle = *s.handle;
     vt::usb_connection& usb = *handle.connection;
-    std::uint8_t reply[19];
+    std::uint8_t reply[vt::status_block_size];
     std::size_t moved = 0;
-    usb.bulk_write(handle.out_endpoint, geometry.data(), geometry.size(), moved, 0);
-    usb.bulk_read(handle.in_endpoint, reply, 8, moved, 0);
-    usb.bulk_read(handle.in_endpoint, reply, 19, moved, 0);
+    const unsigned timeout = vt::transfer_timeout_ms;
+    usb.bulk_write(handle.out_endpoint, geometry.data(), geometry.size(), moved, timeout);
+    usb.bulk_read(handle.in_endpoint, reply, vt::geometry_reply_size, moved, timeout);
+    usb.bulk_read(handle.in_endpoint, reply, vt::status_block_size, moved, timeout);
     for (const auto& erase : erases) {
-      usb.bulk_write(handle.out_endpoint, erase.data(), erase.size(), moved, 0);
-      usb.bulk_read(handle.in_endpoint, reply, 19, moved, 0);
+      usb.bulk_write(handle.out_endpoint, erase.data(), erase.size(), moved, timeout);
+      usb.bulk_read(handle.in_endpoint, reply, vt::status_block_size, moved, timeout);
     }
     for (std::size_t i = 0; i < writes.size(); ++i) {
-      usb.bulk_write(handle.out_endpoint, writes[i].data(), writes[i].size(), moved, 0);
-      usb.bulk_write(handle.out_endpoint, image.data() + i * chunk_size, chunk_size, moved, 0);
-      usb.bulk_read(handle.in_endpoint, reply, 19, moved, 0);
-      if (reply[15] != 0) {
+      usb.bulk_write(handle.out_endpoint, writes[i].data(), writes[i].size(), moved, timeout);
+      usb.bulk_write(handle.out_endpoint, image.data() + i * chunk_size, chunk_size, moved,
+                     timeout);
+      usb.bulk_read(handle.in_endpoint, reply, vt::status_block_size, moved, timeout);
+      if (reply[vt::status_field::code] != 0) {
         state.SkipWithError("the sampler refused a chunk");
       }
     }

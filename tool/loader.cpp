@@ -8,42 +8,27 @@ namespace vt {
 
 namespace {
 
-void put_le16(command_block& block, std::size_t at, std::uint32_t value) {
-  block[at] = static_cast<std::uint8_t>(value);
-  block[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void put_le32(command_block& block, std::size_t at, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i) {
-    block[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-  }
-}
-
-std::uint32_t get_le32(const std::uint8_t* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
 // Every command block has the same frame; the data length goes into exactly one of three places,
 // chosen by its size.
 command_block make_command(std::uint8_t code, std::uint8_t flags, std::uint8_t parameter_length,
                            std::uint32_t data_length, std::uint32_t first, std::uint32_t second) {
+  namespace at = command_field;
   command_block block{};
-  std::memcpy(block.data(), "z48C", 4);
-  block[6] = flags;
-  block[7] = parameter_length;
+  std::memcpy(block.data() + at::signature, at::signature_text, block_signature_length);
+  block[at::flags] = flags;
+  block[at::parameter_length] = parameter_length;
   if (data_length < 0x100) {
-    block[8] = static_cast<std::uint8_t>(data_length);
+    block[at::length_1] = static_cast<std::uint8_t>(data_length);
   } else if (data_length < 0x10000) {
-    put_le16(block, 9, data_length);
+    put_le16(block.data() + at::length_2, data_length);
   } else {
-    put_le32(block, 13, data_length);
+    put_le32(block.data() + at::length_4, data_length);
   }
-  block[17] = code;
-  block[18] = 0x04;
-  put_le32(block, 19, first);
-  put_le32(block, 23, second);
-  block[62] = 0x01;
+  block[at::code] = code;
+  block[at::fixed] = at::fixed_value;
+  put_le32(block.data() + at::first, first);
+  put_le32(block.data() + at::second, second);
+  block[at::trailer] = at::trailer_value;
   return block;
 }
 
@@ -137,15 +122,18 @@ int write_image(usb_handle& handle, const std::uint8_t* image, std::size_t image
 }  // namespace
 
 command_block make_geometry_command() {
-  return make_command(CMD_GET_GEOMETRY, 0x80, 0, geometry_reply_size, 0, 0);
+  return make_command(CMD_GET_GEOMETRY, command_field::flags_no_data_out,
+                      command_field::parameters_geometry, geometry_reply_size, 0, 0);
 }
 
 command_block make_erase_command(std::uint32_t block) {
-  return make_command(CMD_ERASE_BLOCK, 0x80, 4, 0, block, 0);
+  return make_command(CMD_ERASE_BLOCK, command_field::flags_no_data_out,
+                      command_field::parameters_erase, 0, block, 0);
 }
 
 command_block make_write_command(std::uint32_t offset, std::uint32_t length, std::uint32_t crc) {
-  return make_command(CMD_WRITE_CHUNK, 0x00, 8, length, offset, crc);
+  return make_command(CMD_WRITE_CHUNK, command_field::flags_data_out,
+                      command_field::parameters_write, length, offset, crc);
 }
 
 std::uint32_t chunk_crc(const std::uint8_t* data, std::size_t length) {
@@ -171,13 +159,14 @@ int receive_status(usb_handle& handle) {
   if (read_exact(handle, status, sizeof status) != 0) {
     return -1;
   }
-  if (std::memcmp(status, "z48S", 4) != 0) {
+  if (std::memcmp(status + status_field::signature, status_field::signature_text,
+                  block_signature_length) != 0) {
     out::error("Unexpected status signature: %02x %02x %02x %02x\n", status[0], status[1],
                status[2], status[3]);
     return -1;
   }
-  if (status[15] != 0) {
-    out::error("Device returned status error 0x%02x.\n", status[15]);
+  if (status[status_field::code] != 0) {
+    out::error("Device returned status error 0x%02x.\n", status[status_field::code]);
     return -1;
   }
   return 0;
@@ -192,8 +181,8 @@ int query_geometry(usb_handle& handle, flash_geometry& geometry) {
   if (read_exact(handle, reply, sizeof reply) != 0 || receive_status(handle) != 0) {
     return -1;
   }
-  geometry.blocks = get_le32(reply);
-  geometry.block_size = get_le32(reply + 4);
+  geometry.blocks = get_le32(reply + reply_field::blocks);
+  geometry.block_size = get_le32(reply + reply_field::block_size);
   out::report("Flash geometry: %u blocks x %u bytes (%llu bytes).\n", geometry.blocks,
               geometry.block_size, static_cast<unsigned long long>(geometry.size()));
   return 0;

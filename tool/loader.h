@@ -1,27 +1,15 @@
-// The sampler's loader protocol: command and status blocks, the chunk checksum, the geometry
-// query and the whole installation.
-//
-// One exchange is: a 63-byte command block on the OUT pipe; for the geometry query an 8-byte reply
-// on the IN pipe, for a write the chunk's bytes on the OUT pipe; then a 19-byte status block on
-// the IN pipe. Every transfer waits at most two minutes.
+// The sampler's loader protocol: building the command blocks, the chunk checksum, the geometry
+// query and the whole installation. The layout of the blocks is in protocol.h.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
+#include "protocol.h"
 #include "usb.h"
 
 namespace vt {
-
-constexpr std::size_t command_block_size = 63;
-constexpr std::size_t status_block_size = 19;
-constexpr std::size_t geometry_reply_size = 8;
-constexpr unsigned transfer_timeout_ms = 120000;
-
-constexpr std::uint8_t CMD_GET_GEOMETRY = 1;
-constexpr std::uint8_t CMD_ERASE_BLOCK = 2;
-constexpr std::uint8_t CMD_WRITE_CHUNK = 3;
 
 constexpr std::uint32_t max_flash_blocks = 4096;
 

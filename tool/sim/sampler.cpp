@@ -6,19 +6,13 @@
 #include <thread>
 
 #include "../loader.h"
+#include "../protocol.h"
 
 namespace vt::sim {
 
 namespace {
 
-std::uint32_t le32(const std::uint8_t* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-std::uint16_t le16(const std::uint8_t* bytes) {
-  return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
+namespace at = command_field;
 
 bool all_zero(const std::uint8_t* bytes, std::size_t length) {
   for (std::size_t i = 0; i < length; ++i) {
@@ -31,9 +25,9 @@ bool all_zero(const std::uint8_t* bytes, std::size_t length) {
 
 // The data length must stand in exactly the one place its size calls for.
 bool length_well_placed(const std::uint8_t* block, std::uint32_t& length) {
-  const std::uint8_t one = block[8];
-  const std::uint16_t two = le16(block + 9);
-  const std::uint32_t four = le32(block + 13);
+  const std::uint8_t one = block[at::length_1];
+  const std::uint16_t two = get_le16(block + at::length_2);
+  const std::uint32_t four = get_le32(block + at::length_4);
   if (two == 0 && four == 0) {
     length = one;
     return true;
@@ -108,33 +102,38 @@ const fault* sampler::fault_of(fault::kind what) const {
 }
 
 std::uint8_t sampler::check_command(const std::uint8_t* block, std::size_t length) const {
-  if (length != command_block_size || std::memcmp(block, "z48C", 4) != 0 ||
-      !all_zero(block + 4, 2) || !all_zero(block + 11, 2) || block[18] != 0x04 ||
-      !all_zero(block + 27, 35) || block[62] != 0x01) {
+  if (length != command_block_size ||
+      std::memcmp(block + at::signature, at::signature_text, block_signature_length) != 0 ||
+      !all_zero(block + at::zero_after_signature, at::flags - at::zero_after_signature) ||
+      !all_zero(block + at::zero_between_lengths, at::length_4 - at::zero_between_lengths) ||
+      block[at::fixed] != at::fixed_value ||
+      !all_zero(block + at::zero_after_parameters, at::trailer - at::zero_after_parameters) ||
+      block[at::trailer] != at::trailer_value) {
     return status_malformed_command;
   }
   std::uint32_t data_length = 0;
   if (!length_well_placed(block, data_length)) {
     return status_malformed_command;
   }
-  const std::uint8_t flags = block[6];
-  const std::uint8_t parameters = block[7];
-  const std::uint32_t first = le32(block + 19);
-  const std::uint32_t second = le32(block + 23);
-  switch (block[17]) {
+  const std::uint8_t flags = block[at::flags];
+  const std::uint8_t parameters = block[at::parameter_length];
+  const std::uint32_t first = get_le32(block + at::first);
+  const std::uint32_t second = get_le32(block + at::second);
+  switch (block[at::code]) {
     case CMD_GET_GEOMETRY:
-      if (flags != 0x80 || parameters != 0 || data_length != geometry_reply_size || first != 0 ||
-          second != 0) {
+      if (flags != at::flags_no_data_out || parameters != at::parameters_geometry ||
+          data_length != geometry_reply_size || first != 0 || second != 0) {
         return status_malformed_command;
       }
       return status_ok;
     case CMD_ERASE_BLOCK:
-      if (flags != 0x80 || parameters != 4 || data_length != 0 || second != 0) {
+      if (flags != at::flags_no_data_out || parameters != at::parameters_erase ||
+          data_length != 0 || second != 0) {
         return status_malformed_command;
       }
       return first < config_.blocks ? status_ok : status_block_out_of_range;
     case CMD_WRITE_CHUNK:
-      if (flags != 0x00 || parameters != 8 || data_length == 0) {
+      if (flags != at::flags_data_out || parameters != at::parameters_write || data_length == 0) {
         return status_malformed_command;
       }
       return static_cast<std::uint64_t>(first) + data_length <= flash_size()
@@ -146,8 +145,8 @@ std::uint8_t sampler::check_command(const std::uint8_t* block, std::size_t lengt
 }
 
 void sampler::accept_command(const std::uint8_t* block) {
-  const std::uint32_t first = le32(block + 19);
-  switch (block[17]) {
+  const std::uint32_t first = get_le32(block + at::first);
+  switch (block[at::code]) {
     case CMD_GET_GEOMETRY:
       state_ = expecting::geometry_reply;
       break;
@@ -161,7 +160,7 @@ void sampler::accept_command(const std::uint8_t* block) {
     case CMD_WRITE_CHUNK:
       length_well_placed(block, chunk_length_);
       chunk_offset_ = first;
-      chunk_crc_ = le32(block + 23);
+      chunk_crc_ = get_le32(block + at::second);
       state_ = expecting::chunk_data;
       break;
     default:
@@ -210,7 +209,6 @@ std::uint8_t sampler::write_chunk(const std::uint8_t* data, std::size_t length) 
     std::memcpy(block_data_[b].get() + within, data + (a - start), n);
     a += n;
   }
-  write_log_.emplace_back(chunk_offset_, static_cast<std::uint32_t>(length));
   return status_ok;
 }
 
@@ -221,7 +219,7 @@ usb_error sampler::receive(const std::uint8_t* data, std::size_t length, std::si
   }
   if (state_ == expecting::command) {
     // The exchange this command opens, for the faults.
-    const std::uint8_t code = length == command_block_size ? data[17] : 0;
+    const std::uint8_t code = length == command_block_size ? data[at::code] : 0;
     phase where = phase::geometry;
     if (code == CMD_ERASE_BLOCK) {
       where = phase::erase;
@@ -274,10 +272,8 @@ usb_error sampler::send(std::uint8_t* data, std::size_t length, std::size_t& pro
       return error;
     }
     std::uint8_t reply[geometry_reply_size] = {};
-    for (int i = 0; i < 4; ++i) {
-      reply[i] = static_cast<std::uint8_t>(config_.blocks >> (8 * i));
-      reply[4 + i] = static_cast<std::uint8_t>(config_.block_size >> (8 * i));
-    }
+    put_le32(reply + reply_field::blocks, config_.blocks);
+    put_le32(reply + reply_field::block_size, config_.block_size);
     if (const usb_error error = deliver(reply, sizeof reply, fault_of(fault::kind::short_geometry),
                                         data, length, produced);
         error != usb_error::ok) {
@@ -292,20 +288,20 @@ usb_error sampler::send(std::uint8_t* data, std::size_t length, std::size_t& pro
       return error;
     }
     std::uint8_t status[status_block_size] = {};
-    std::memcpy(status, "z48S", 4);
-    status[15] = pending_status_;
+    std::memcpy(status + status_field::signature, status_field::signature_text,
+                block_signature_length);
+    status[status_field::code] = pending_status_;
     if (const fault* f = fault_of(fault::kind::status_code)) {
-      status[15] = f->code;
+      status[status_field::code] = f->code;
     }
     if (const fault* f = fault_of(fault::kind::bad_signature)) {
-      std::memcpy(status, f->signature.data(), 4);
+      std::memcpy(status + status_field::signature, f->signature.data(), block_signature_length);
     }
     if (const usb_error error = deliver(status, sizeof status, fault_of(fault::kind::short_status),
                                         data, length, produced);
         error != usb_error::ok) {
       return error;
     }
-    last_status_ = status[15];
     state_ = expecting::command;
     return usb_error::ok;
   }

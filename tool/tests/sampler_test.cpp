@@ -14,13 +14,13 @@ std::uint8_t run_exchange(sampler& s, const vt::command_block& block,
                           const std::vector<unsigned char>& data = {}) {
   std::size_t moved = 0;
   EXPECT_EQ(s.receive(block.data(), block.size(), moved), vt::usb_error::ok);
-  if (!data.empty() && block[17] == vt::CMD_WRITE_CHUNK) {
+  if (!data.empty() && block[vt::command_field::code] == vt::CMD_WRITE_CHUNK) {
     EXPECT_EQ(s.receive(data.data(), data.size(), moved), vt::usb_error::ok);
   }
-  std::uint8_t status[19] = {};
+  std::uint8_t status[vt::status_block_size] = {};
   EXPECT_EQ(s.send(status, sizeof status, moved), vt::usb_error::ok);
-  EXPECT_EQ(moved, 19u);
-  return status[15];
+  EXPECT_EQ(moved, vt::status_block_size);
+  return status[vt::status_field::code];
 }
 
 vt::sim::sampler_config small() {
@@ -81,7 +81,7 @@ TEST(Sampler, SecondWriteToTheSameBytesNeedsAnErase) {
 
 TEST(Sampler, ReadsWithNothingToSendTimeOut) {
   sampler s(small());
-  std::uint8_t buffer[19];
+  std::uint8_t buffer[vt::status_block_size];
   std::size_t moved = 0;
   EXPECT_EQ(s.send(buffer, sizeof buffer, moved), vt::usb_error::timeout);
 }
