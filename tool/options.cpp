@@ -65,7 +65,6 @@ int parse_options(int argc, char** argv, tool_options& options, run_mode& mode) 
       if (!has_value) {
         return command_line_error(program, "--firmware requires a path.\n");
       }
-      options.firmware = true;
       options.firmware_path = argv[++i];
     } else if (std::strcmp(arg, "--vid") == 0) {
       if (!has_value || !parse_number(argv[++i], 0, 0xFFFF, options.vendor_id)) {
@@ -91,12 +90,12 @@ int parse_options(int argc, char** argv, tool_options& options, run_mode& mode) 
   }
 
   // Checked before the list flag, so "--list" cannot slip a firmware path past the --yes guard.
-  if (options.firmware && !options.yes) {
+  if (options.firmware_path != nullptr && !options.yes) {
     return command_line_error(program, "Refusing to erase/write flash without --yes.\n");
   }
   if (options.list) {
     mode = MODE_LIST;
-  } else if (options.firmware) {
+  } else if (options.firmware_path != nullptr) {
     mode = MODE_INSTALL;
   } else {
     mode = MODE_INFO;

@@ -15,8 +15,7 @@ enum run_mode { MODE_INFO, MODE_LIST, MODE_INSTALL };
 struct tool_options {
   bool list = false;
   bool yes = false;
-  bool firmware = false;
-  const char* firmware_path = nullptr;  // the argument itself, not a copy
+  const char* firmware_path = nullptr;  // the argument itself, not a copy; set by --firmware
   unsigned vendor_id = default_vendor_id;
   unsigned product_id = default_product_id;
   unsigned chunk_size = default_chunk_size;

@@ -67,13 +67,8 @@ class sampler {
   // The flash as it is now: erased bytes read 0xFF, untouched blocks keep the old contents.
   std::vector<std::uint8_t> flash_contents() const;
   std::uint64_t flash_size() const;
-  // Blocks in the order they were erased, and (offset, length) of every accepted chunk.
+  // Blocks in the order they were erased.
   const std::vector<std::uint32_t>& erased_blocks() const { return erase_log_; }
-  const std::vector<std::pair<std::uint32_t, std::uint32_t>>& written_chunks() const {
-    return write_log_;
-  }
-  // The status code of the last status block sent (0 when all went well).
-  std::uint8_t last_status() const { return last_status_; }
 
  private:
   enum class expecting { command, chunk_data, geometry_reply, status };
@@ -98,14 +93,12 @@ class sampler {
   std::uint32_t chunk_offset_ = 0;
   std::uint32_t chunk_length_ = 0;
   std::uint32_t chunk_crc_ = 0;
-  std::uint8_t last_status_ = status_ok;
 
   // Per block: never touched (old contents), erased (all 0xFF, no storage), or programmed.
   enum class block_state : std::uint8_t { old, erased, programmed };
   std::vector<block_state> block_states_;
   std::vector<std::unique_ptr<std::uint8_t[]>> block_data_;
   std::vector<std::uint32_t> erase_log_;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> write_log_;
 };
 
 // Parses a scenario ("blocks=16,block_size=4096,fault=status:0x05@erase3,..."); false with a

@@ -18,7 +18,6 @@ class sim_platform final : public usb_platform {
 
   usb_error devices(std::vector<std::unique_ptr<usb_device>>& list) override;
 
-  const sampler& device_model() const { return *sampler_; }
   // Configuration changes the tool made, in order.
   const std::vector<int>& configurations_set() const { return *configurations_set_; }
 
