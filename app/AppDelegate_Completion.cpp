@@ -1,75 +1,22 @@
 // What the tool's output means while it runs, and what its exit status means when it ends.
 
-#include <QByteArray>
-#include <QStringView>
-#include <algorithm>
-#include <cstdio>
-
 #include "AppDelegate.h"
 #include "Dialogs.h"
+#include "OutputParser.h"
 #include "TextFormat.h"
 #include "Translations.h"
 #include "WaitGirlView.h"
 
-namespace {
-
-bool IsLineBreak(QChar c) {
-  switch (c.unicode()) {
-    case u'\n':
-    case u'\v':
-    case u'\f':
-    case u'\r':
-    case 0x0085:  // next line
-    case 0x2028:  // line separator
-    case 0x2029:  // paragraph separator
-      return true;
-    default:
-      return false;
-  }
-}
-
-// The number of a progress line such as "Erase  37% (12/32)", scanned the way the C library's
-// sscanf scans "<word> %u%%": the word, any white space (none included), then an unsigned number;
-// the percent sign and whatever follows are not needed. A number written with a minus sign wraps
-// to a huge unsigned value, as sscanf makes it.
-bool ScanProgress(const QByteArray& line, const char* format, unsigned* number) {
-  return std::sscanf(line.constData(), format, number) == 1;
-}
-
-int ClampedPercent(unsigned number) {
-  return number >= 100u ? 100 : int(number);
-}
-
-}  // namespace
-
 void AppDelegate::parseProgressFromText(const QString& text) {
-  const QStringView all(text);
-  qsizetype start = 0;
-  for (qsizetype i = 0; i <= all.size(); ++i) {
-    if (i < all.size() && !IsLineBreak(all[i])) {
-      continue;
-    }
-    // Pieces between two adjacent breaks are empty and match nothing.
-    const QString line = all.sliced(start, i - start).trimmed().toString();
-    start = i + 1;
-    if (line.isEmpty()) {
-      continue;
-    }
-    const QByteArray utf8 = line.toUtf8();
-    unsigned number = 0;
-    if (ScanProgress(utf8, "Erase %u%%", &number)) {
-      setProgressValue(std::min(number * 0.5, 50.0));
-      setOperation(QStringLiteral("op.erase"), ClampedPercent(number));
-    } else if (ScanProgress(utf8, "Write %u%%", &number)) {
-      setProgressValue(50.0 + std::min(number * 0.5, 50.0));
-      setOperation(QStringLiteral("op.write"), ClampedPercent(number));
-    } else if (line.contains(QLatin1String("Flash geometry:"))) {
+  // Every recognised line redraws the labels, so the last one of a chunk is what stays.
+  for (const OutputLine& line : ParseToolOutput(text)) {
+    if (line.kind == OutputLine::Kind::Geometry) {
       // Shown by the next refresh, which the end of the run brings.
-      deviceGeometry_ = line;
-    } else if (line.contains(QLatin1String("OS upload complete"))) {
-      setProgressValue(100.0);
-      setOperation(QStringLiteral("op.done"), -1);
+      deviceGeometry_ = line.text;
+      continue;
     }
+    setProgressValue(line.bar);
+    setOperation(line.operationKey(), line.percent);
   }
 }
 

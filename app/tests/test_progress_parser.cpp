@@ -4,111 +4,125 @@
 
 #include <QPlainTextEdit>
 #include <string_view>
+#include <vector>
 
+#include "OutputParser.h"
 #include "PlainLabel.h"
 #include "test_support.h"
 
 namespace {
 
-// The state a chunk of text starts from: an installation that has just begun.
-constexpr double kStartBar = 0.0;
-const char* const kStartKey = "op.flashing";
-constexpr int kStartPercent = 0;
+using Kind = OutputLine::Kind;
+
+// What a recognised line should mean; the text is compared for geometry lines only.
+struct Expected {
+  Kind kind;
+  double bar;
+  int percent;
+  const char16_t* text;
+};
+
+Expected Erase(double bar, int percent) {
+  return {Kind::Erase, bar, percent, nullptr};
+}
+Expected Write(double bar, int percent) {
+  return {Kind::Write, bar, percent, nullptr};
+}
+Expected Geometry(const char16_t* line) {
+  return {Kind::Geometry, 0, -1, line};
+}
+Expected Done() {
+  return {Kind::Completion, 100, -1, nullptr};
+}
 
 struct ParseCase {
   const char* name;
   const char16_t* text;
-  double bar;
-  const char* key;
-  int percent;
-  const char16_t* geometry;  // null: no geometry stored
+  std::vector<Expected> lines;
 };
 
 class ProgressParsing : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(ProgressParsing, TurnsOutputIntoBarOperationAndGeometry) {
   const ParseCase& c = GetParam();
-  Harness h;
-  h.launch();
-  h.app().setProgressValue(kStartBar);
-  h.app().setOperation(QString::fromLatin1(kStartKey), kStartPercent);
-
-  h.app().parseProgressFromText(QString::fromUtf16(c.text));
-
-  EXPECT_EQ(h.app().progressValue(), c.bar) << c.name;
-  EXPECT_EQ(h.app().operationKey(), QString::fromLatin1(c.key)) << c.name;
-  EXPECT_EQ(h.app().operationPercent(), c.percent) << c.name;
-  const QString geometry = c.geometry ? QString::fromUtf16(c.geometry) : QString();
-  EXPECT_EQ(h.app().deviceGeometry(), geometry) << c.name;
+  const QList<OutputLine> lines = ParseToolOutput(QString::fromUtf16(c.text));
+  ASSERT_EQ(size_t(lines.size()), c.lines.size()) << c.name;
+  for (size_t i = 0; i < c.lines.size(); ++i) {
+    const Expected& e = c.lines[i];
+    const OutputLine& line = lines[qsizetype(i)];
+    EXPECT_EQ(line.kind, e.kind) << c.name << ", line " << i;
+    if (e.kind == Kind::Geometry) {
+      EXPECT_EQ(line.text, QString::fromUtf16(e.text)) << c.name;
+      continue;
+    }
+    EXPECT_EQ(line.bar, e.bar) << c.name << ", line " << i;
+    EXPECT_EQ(line.percent, e.percent) << c.name << ", line " << i;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, ProgressParsing,
     ::testing::Values(
-        ParseCase{"last erase record", u"Erase 100% (64/64)", 50, "op.erase", 100, nullptr},
-        ParseCase{"first erase record keeps the half step", u"Erase   1% (1/128)", 0.5, "op.erase",
-                  1, nullptr},
-        ParseCase{"write at half", u"Write  50% (2/4)", 75, "op.write", 50, nullptr},
-        ParseCase{"odd write number", u"Write   3% (3/100)", 51.5, "op.write", 3, nullptr},
-        ParseCase{"last write record", u"Write 100% (4/4)", 100, "op.write", 100, nullptr},
-        ParseCase{"leading and trailing blanks", u"   Erase  40% (2/5)  \t", 20, "op.erase", 40,
-                  nullptr},
-        ParseCase{"no-break space is trimmed", u"\u00a0Write 10%\u2003", 55, "op.write", 10,
-                  nullptr},
-        ParseCase{"lower-case word", u"erase 40%", kStartBar, kStartKey, kStartPercent, nullptr},
-        ParseCase{"no percent sign", u"Erase 12", 6, "op.erase", 12, nullptr},
-        ParseCase{"no space before the number", u"Erase12%", 6, "op.erase", 12, nullptr},
-        ParseCase{"erase phase line", u"Erasing flash...", kStartBar, kStartKey, kStartPercent,
-                  nullptr},
-        ParseCase{"write phase line", u"Writing firmware...", kStartBar, kStartKey, kStartPercent,
-                  nullptr},
-        ParseCase{"erase failure", u"Erase failed at block 3.", kStartBar, kStartKey, kStartPercent,
-                  nullptr},
-        ParseCase{"write failure", u"Write failed at offset 0x00008000.", kStartBar, kStartKey,
-                  kStartPercent, nullptr},
-        ParseCase{"number above 100", u"Erase 250%", 50, "op.erase", 100, nullptr},
-        ParseCase{"write above 100", u"Write 101%", 100, "op.write", 100, nullptr},
-        ParseCase{"minus sign wraps to a huge number", u"Erase -1%", 50, "op.erase", 100, nullptr},
-        ParseCase{"minus sign on write", u"Write -7%", 100, "op.write", 100, nullptr},
-        ParseCase{"largest unsigned number", u"Erase 4294967295%", 50, "op.erase", 100, nullptr},
-        ParseCase{"number after text does not count", u"Flashing Erase 5%", kStartBar, kStartKey,
-                  kStartPercent, nullptr},
+        ParseCase{"last erase record", u"Erase 100% (64/64)", {Erase(50, 100)}},
+        ParseCase{"first erase record keeps the half step", u"Erase   1% (1/128)", {Erase(0.5, 1)}},
+        ParseCase{"write at half", u"Write  50% (2/4)", {Write(75, 50)}},
+        ParseCase{"odd write number", u"Write   3% (3/100)", {Write(51.5, 3)}},
+        ParseCase{"last write record", u"Write 100% (4/4)", {Write(100, 100)}},
+        ParseCase{"leading and trailing blanks", u"   Erase  40% (2/5)  \t", {Erase(20, 40)}},
+        ParseCase{"no-break space is trimmed", u"\u00a0Write 10%\u2003", {Write(55, 10)}},
+        ParseCase{"lower-case word", u"erase 40%", {}},
+        ParseCase{"no percent sign", u"Erase 12", {Erase(6, 12)}},
+        ParseCase{"no space before the number", u"Erase12%", {Erase(6, 12)}},
+        ParseCase{"erase phase line", u"Erasing flash...", {}},
+        ParseCase{"write phase line", u"Writing firmware...", {}},
+        ParseCase{"erase failure", u"Erase failed at block 3.", {}},
+        ParseCase{"write failure", u"Write failed at offset 0x00008000.", {}},
+        ParseCase{"number above 100", u"Erase 250%", {Erase(50, 100)}},
+        ParseCase{"write above 100", u"Write 101%", {Write(100, 100)}},
+        ParseCase{"minus sign wraps to a huge number", u"Erase -1%", {Erase(50, 100)}},
+        ParseCase{"minus sign on write", u"Write -7%", {Write(100, 100)}},
+        ParseCase{"largest unsigned number", u"Erase 4294967295%", {Erase(50, 100)}},
+        ParseCase{"number after text does not count", u"Flashing Erase 5%", {}},
         ParseCase{"geometry line stored whole and trimmed",
-                  u"  Flash geometry: 64 blocks x 65536 bytes (4194304 bytes).  ", kStartBar,
-                  kStartKey, kStartPercent,
-                  u"Flash geometry: 64 blocks x 65536 bytes (4194304 bytes)."},
-        ParseCase{"geometry anywhere in the line", u"note: Flash geometry: odd", kStartBar,
-                  kStartKey, kStartPercent, u"note: Flash geometry: odd"},
+                  u"  Flash geometry: 64 blocks x 65536 bytes (4194304 bytes).  ",
+                  {Geometry(u"Flash geometry: 64 blocks x 65536 bytes (4194304 bytes).")}},
+        ParseCase{"geometry anywhere in the line",
+                  u"note: Flash geometry: odd",
+                  {Geometry(u"note: Flash geometry: odd")}},
         ParseCase{"completion line",
                   u"OS upload complete. Restart the MPC4000 after the device reports completion.",
-                  100, "op.done", -1, nullptr},
-        ParseCase{"geometry wins over completion", u"Flash geometry: OS upload complete", kStartBar,
-                  kStartKey, kStartPercent, u"Flash geometry: OS upload complete"},
-        ParseCase{"several lines, the last stays", u"Erase  10%\nErase  20%\nErase  30%\n", 15,
-                  "op.erase", 30, nullptr},
-        ParseCase{"carriage return turned line feed pair", u"\nErase  50%\n\nWrite   2%", 51,
-                  "op.write", 2, nullptr},
-        ParseCase{"vertical tab separates", u"Erase 10%\vWrite 20%", 60, "op.write", 20, nullptr},
-        ParseCase{"form feed separates", u"Erase 10%\fErase 30%", 15, "op.erase", 30, nullptr},
-        ParseCase{"next line separates", u"Erase 10%\u0085Erase 40%", 20, "op.erase", 40, nullptr},
-        ParseCase{"line separator separates", u"Erase 10%\u2028Erase 60%", 30, "op.erase", 60,
-                  nullptr},
-        ParseCase{"paragraph separator separates", u"Erase 10%\u2029Write 80%", 90, "op.write", 80,
-                  nullptr},
-        ParseCase{"empty text", u"", kStartBar, kStartKey, kStartPercent, nullptr},
-        ParseCase{"only line ends", u"\n\n\r\n", kStartBar, kStartKey, kStartPercent, nullptr}));
+                  {Done()}},
+        ParseCase{"geometry wins over completion",
+                  u"Flash geometry: OS upload complete",
+                  {Geometry(u"Flash geometry: OS upload complete")}},
+        ParseCase{"several lines, each in order",
+                  u"Erase  10%\nErase  20%\nErase  30%\n",
+                  {Erase(5, 10), Erase(10, 20), Erase(15, 30)}},
+        ParseCase{"carriage return turned line feed pair",
+                  u"\nErase  50%\n\nWrite   2%",
+                  {Erase(25, 50), Write(51, 2)}},
+        ParseCase{
+            "carriage returns separate", u"\rErase  7%\rErase  9%", {Erase(3.5, 7), Erase(4.5, 9)}},
+        ParseCase{"vertical tab separates", u"Erase 10%\vWrite 20%", {Erase(5, 10), Write(60, 20)}},
+        ParseCase{"form feed separates", u"Erase 10%\fErase 30%", {Erase(5, 10), Erase(15, 30)}},
+        ParseCase{
+            "next line separates", u"Erase 10%\u0085Erase 40%", {Erase(5, 10), Erase(20, 40)}},
+        ParseCase{
+            "line separator separates", u"Erase 10%\u2028Erase 60%", {Erase(5, 10), Erase(30, 60)}},
+        ParseCase{"paragraph separator separates",
+                  u"Erase 10%\u2029Write 80%",
+                  {Erase(5, 10), Write(90, 80)}},
+        ParseCase{"a whole installation's lines",
+                  u"Flash geometry: 2 blocks x 4 bytes (8 bytes).\nErasing flash...\n"
+                  u"Erase  50% (1/2)\nErase 100% (2/2)\nWriting firmware...\nWrite 100% (1/1)\n"
+                  u"OS upload complete.",
+                  {Geometry(u"Flash geometry: 2 blocks x 4 bytes (8 bytes)."), Erase(25, 50),
+                   Erase(50, 100), Write(100, 100), Done()}},
+        ParseCase{"first piece of a split line", u"\rEra", {}},
+        ParseCase{"second piece of a split line", u"se  40% (2/5)", {}},
+        ParseCase{"empty text", u"", {}}, ParseCase{"only line ends", u"\n\n\r\n", {}}));
 
-TEST(ProgressParsing, ALineSplitBetweenTwoChunksMatchesInNeither) {
-  Harness h;
-  h.launch();
-  h.app().setOperation(QStringLiteral("op.flashing"), 0);
-  h.app().parseProgressFromText(QStringLiteral("Era"));
-  h.app().parseProgressFromText(QStringLiteral("se  40% (2/5)"));
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.flashing"));
-  EXPECT_EQ(h.app().progressValue(), 0.0);
-}
-
-TEST(ProgressParsing, GeometryIsShownOnlyAtTheNextRefresh) {
+TEST(ProgressParsing, ControllerAppliesEveryLineAndShowsGeometryAtTheNextRefresh) {
   Harness h;
   h.launch();
   h.app().setDeviceState(DeviceStateReady);
@@ -116,9 +130,16 @@ TEST(ProgressParsing, GeometryIsShownOnlyAtTheNextRefresh) {
   h.app().parseProgressFromText(
       QStringLiteral("Flash geometry: 16 blocks x 4096 bytes (65536 bytes).\n"));
   EXPECT_EQ(h.app().deviceDetailLabel()->text(), QString());
-  h.app().refreshTexts();
+  h.app().parseProgressFromText(QStringLiteral("Erase 100%\nWrite   3%\nerase 90%\n"));
+  EXPECT_EQ(h.app().progressValue(), 51.5);
+  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.write"));
+  EXPECT_EQ(h.app().percentLabel()->text(), QStringLiteral("3%"));
   EXPECT_EQ(h.app().deviceDetailLabel()->text(),
             QStringLiteral("Flash geometry: 16 blocks x 4096 bytes (65536 bytes)."));
+  h.app().parseProgressFromText(QStringLiteral("OS upload complete."));
+  EXPECT_EQ(h.app().progressValue(), 100.0);
+  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.done"));
+  EXPECT_EQ(h.app().percentLabel()->text(), QString());
 }
 
 struct ChunkCase {

@@ -1,0 +1,92 @@
+#include "OutputParser.h"
+
+#include <QByteArray>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+bool IsLineBreak(QChar c) {
+  switch (c.unicode()) {
+    case u'\n':
+    case u'\v':
+    case u'\f':
+    case u'\r':
+    case 0x0085:  // next line
+    case 0x2028:  // line separator
+    case 0x2029:  // paragraph separator
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The number of a progress line such as "Erase  37% (12/32)", scanned the way the C library's
+// sscanf scans "<word> %u%%": the word, any white space (none included), then an unsigned number;
+// the percent sign and whatever follows are not needed. A number written with a minus sign wraps
+// to a huge unsigned value, as sscanf makes it.
+bool ScanProgress(const QByteArray& line, const char* format, unsigned* number) {
+  return std::sscanf(line.constData(), format, number) == 1;
+}
+
+int ClampedPercent(unsigned number) {
+  return number >= 100u ? 100 : int(number);
+}
+
+// Half a percent of the bar per percent of the phase, so a phase fills at most half of it.
+double HalfBar(unsigned number) {
+  return std::min(number * 0.5, 50.0);
+}
+
+// The meaning of one trimmed, non-empty line; false when it has none. The first test that
+// matches decides.
+bool RecogniseLine(const QString& line, OutputLine* out) {
+  const QByteArray utf8 = line.toUtf8();
+  unsigned number = 0;
+  if (ScanProgress(utf8, "Erase %u%%", &number)) {
+    *out = {OutputLine::Kind::Erase, HalfBar(number), ClampedPercent(number), line};
+  } else if (ScanProgress(utf8, "Write %u%%", &number)) {
+    *out = {OutputLine::Kind::Write, 50.0 + HalfBar(number), ClampedPercent(number), line};
+  } else if (line.contains(QLatin1String("Flash geometry:"))) {
+    *out = {OutputLine::Kind::Geometry, 0, -1, line};
+  } else if (line.contains(QLatin1String("OS upload complete"))) {
+    *out = {OutputLine::Kind::Completion, 100.0, -1, line};
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+QString OutputLine::operationKey() const {
+  switch (kind) {
+    case Kind::Erase:
+      return QStringLiteral("op.erase");
+    case Kind::Write:
+      return QStringLiteral("op.write");
+    case Kind::Completion:
+      return QStringLiteral("op.done");
+    case Kind::Geometry:
+      break;
+  }
+  return QString();
+}
+
+QList<OutputLine> ParseToolOutput(QStringView text) {
+  QList<OutputLine> lines;
+  qsizetype start = 0;
+  for (qsizetype i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && !IsLineBreak(text[i])) {
+      continue;
+    }
+    // Pieces between two adjacent breaks are empty and match nothing.
+    const QString line = text.sliced(start, i - start).trimmed().toString();
+    start = i + 1;
+    OutputLine recognised;
+    if (!line.isEmpty() && RecogniseLine(line, &recognised)) {
+      lines.append(recognised);
+    }
+  }
+  return lines;
+}
