@@ -156,26 +156,84 @@ int open_device(usb_platform& platform, unsigned vendor_id, unsigned product_id,
   return -1;
 }
 
+namespace {
+
+// Length of the UTF-8 sequence at `at` (1 to 4), or 0 when the bytes there are not UTF-8.
+std::size_t utf8_length(const std::string& text, std::size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  std::size_t length = 0;
+  if (lead < 0x80) {
+    return 1;
+  }
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+  } else {
+    return 0;
+  }
+  if (at + length > text.size()) {
+    return 0;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) {
+      return 0;
+    }
+  }
+  // Overlong and surrogate forms, and code points past U+10FFFF.
+  const auto second = static_cast<unsigned char>(text[at + 1]);
+  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
+      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90)) {
+    return 0;
+  }
+  return length;
+}
+
+void append_escaped(std::string& out, unsigned char byte) {
+  char escape[5];
+  std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+  out += escape;
+}
+
+}  // namespace
+
+std::string printable_device_string(const std::string& text) {
+  std::string out;
+  for (std::size_t at = 0; at < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    const std::size_t length = utf8_length(text, at);
+    // C1 controls are U+0080 to U+009F: C2 80 to C2 9F in UTF-8.
+    const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0;
+    if (length == 0 || byte < 0x20 || byte == 0x7F || byte == '\\' || c1) {
+      const std::size_t bytes = c1 ? 2 : 1;
+      for (std::size_t i = 0; i < bytes; ++i) {
+        append_escaped(out, static_cast<unsigned char>(text[at + i]));
+      }
+      at += bytes;
+      continue;
+    }
+    out.append(text, at, length);
+    at += length;
+  }
+  return out;
+}
+
 int list_iokit_class_devices(usb_platform& platform, const char* class_name, unsigned& count) {
-  std::vector<std::unique_ptr<usb_device>> devices;
-  if (const usb_error error = platform.devices(devices); error != usb_error::ok) {
+  std::vector<usb_device_record> records;
+  if (const usb_error error = platform.device_records(records); error != usb_error::ok) {
     print_call_failure("IOServiceGetMatchingServices", error);
     return -1;
   }
-  for (const auto& device : devices) {
-    if (device->vendor_id() == 0 && device->product_id() == 0) {
+  const bool has_class = class_name != nullptr && class_name[0] != '\0';
+  for (const usb_device_record& record : records) {
+    if (record.vendor_id == 0 && record.product_id == 0) {
       continue;
     }
-    std::string name;
-    std::unique_ptr<usb_connection> connection;
-    if (device->open(connection) == usb_error::ok) {
-      name = connection->product_name();
-    }
-    if (name.empty()) {
-      name = device->location();
-    }
-    const bool has_class = class_name != nullptr && class_name[0] != '\0';
-    out::report("  %04x:%04x  %s%s%s\n", device->vendor_id(), device->product_id(), name.c_str(),
+    const std::string name = printable_device_string(
+        record.product_name.empty() ? record.location : record.product_name);
+    out::report("  %04x:%04x  %s%s%s\n", record.vendor_id, record.product_id, name.c_str(),
                 has_class ? "  " : "", has_class ? class_name : "");
     ++count;
   }

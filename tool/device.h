@@ -19,8 +19,13 @@ int try_open_interface(usb_handle& handle, const usb_interface_desc& interface);
 // Releases the interface and closes the device; safe to call on an empty or closed handle.
 void close_device(usb_handle& handle);
 
-// Prints "  vvvv:pppp  name  class" for each device whose ids are not both zero and adds the
-// number of lines to `count`. 0, or -1 when the devices could not be enumerated.
+// Prints "  vvvv:pppp  name  class" (no class column when the class is empty) for each device
+// whose ids are not both zero and adds the number of lines to `count`. Opens no device; control
+// characters in a name are printed escaped. 0, or -1 when the devices could not be enumerated.
 int list_iokit_class_devices(usb_platform& platform, const char* class_name, unsigned& count);
+
+// A device string made safe for a terminal: control characters (C0, DEL, C1), bytes that are not
+// UTF-8 and the backslash are written as \xNN escapes; everything else is kept.
+std::string printable_device_string(const std::string& text);
 
 }  // namespace vt

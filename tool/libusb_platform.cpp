@@ -67,11 +67,10 @@ usb_config_desc to_config(const libusb_config_descriptor& raw) {
 
 class libusb_connection final : public usb_connection {
  public:
-  libusb_connection(context_ptr context, libusb_device_handle* handle, std::uint8_t product_index)
-      : context_(std::move(context)), handle_(handle), product_index_(product_index) {
-    // The kernel's driver, if one is bound to the interface, steps aside while it is claimed.
-    libusb_set_auto_detach_kernel_driver(handle_, 1);
-  }
+  // No kernel driver is ever detached: an interface a driver holds is busy, as on macOS, and is
+  // skipped, so the tool cannot take a disk or keyboard away from the system by its ids.
+  libusb_connection(context_ptr context, libusb_device_handle* handle)
+      : context_(std::move(context)), handle_(handle) {}
   ~libusb_connection() override { libusb_close(handle_); }
   libusb_connection(const libusb_connection&) = delete;
   libusb_connection& operator=(const libusb_connection&) = delete;
@@ -106,18 +105,6 @@ class libusb_connection final : public usb_connection {
                       std::size_t& transferred, unsigned timeout_ms) override {
     return bulk(endpoint, data, length, transferred, timeout_ms);
   }
-  std::string product_name() override {
-    if (product_index_ == 0) {
-      return {};
-    }
-    unsigned char text[128] = {};
-    const int length =
-        libusb_get_string_descriptor_ascii(handle_, product_index_, text, sizeof text - 1);
-    if (length <= 0) {
-      return {};
-    }
-    return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length));
-  }
 
  private:
   // libusb does not write to the buffer of an OUT transfer; its API just takes one pointer type.
@@ -136,7 +123,6 @@ class libusb_connection final : public usb_connection {
 
   context_ptr context_;  // keeps libusb alive while the device is open
   libusb_device_handle* handle_;
-  std::uint8_t product_index_;
 };
 
 class libusb_usb_device final : public usb_device {
@@ -173,7 +159,7 @@ class libusb_usb_device final : public usb_device {
     if (code != LIBUSB_SUCCESS) {
       return from_libusb(code);
     }
-    connection = std::make_unique<libusb_connection>(context_, handle, descriptor_.iProduct);
+    connection = std::make_unique<libusb_connection>(context_, handle);
     return usb_error::ok;
   }
 
@@ -186,13 +172,8 @@ class libusb_usb_device final : public usb_device {
 class libusb_platform final : public usb_platform {
  public:
   usb_error devices(std::vector<std::unique_ptr<usb_device>>& list) override {
-    if (!context_) {
-      libusb_context* raw = nullptr;
-      const int code = libusb_init(&raw);
-      if (code != LIBUSB_SUCCESS) {
-        return from_libusb(code);
-      }
-      context_ = context_ptr(raw, libusb_exit);
+    if (const usb_error error = init(); error != usb_error::ok) {
+      return error;
     }
     libusb_device** raw_list = nullptr;
     const ssize_t count = libusb_get_device_list(context_.get(), &raw_list);
@@ -210,7 +191,34 @@ class libusb_platform final : public usb_platform {
     return usb_error::ok;
   }
 
+  usb_error device_records(std::vector<usb_device_record>& list) override {
+#ifdef __linux__
+    return udev_device_records(list);
+#else
+    // Without a record of the product string, a device is named by where it sits.
+    std::vector<std::unique_ptr<usb_device>> found;
+    const usb_error error = devices(found);
+    for (const auto& device : found) {
+      list.push_back({device->vendor_id(), device->product_id(), "", device->location()});
+    }
+    return error;
+#endif
+  }
+
  private:
+  usb_error init() {
+    if (context_) {
+      return usb_error::ok;
+    }
+    libusb_context* raw = nullptr;
+    const int code = libusb_init(&raw);
+    if (code != LIBUSB_SUCCESS) {
+      return from_libusb(code);
+    }
+    context_ = context_ptr(raw, libusb_exit);
+    return usb_error::ok;
+  }
+
   context_ptr context_;
 };
 

@@ -9,4 +9,10 @@ namespace vt {
 // enumeration fail (reported like any failed device search), never the program.
 std::unique_ptr<usb_platform> make_libusb_platform();
 
+#ifdef __linux__
+// Every USB device in sysfs, through libudev: ids, product string and bus position as the kernel
+// recorded them when the device arrived. Fails only when libudev cannot scan the devices.
+usb_error udev_device_records(std::vector<usb_device_record>& list);
+#endif
+
 }  // namespace vt

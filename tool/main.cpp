@@ -11,17 +11,24 @@
 
 namespace {
 
+// On macOS the devices are searched by their IOKit class; elsewhere the system's device records
+// have no classes, and one pass lists every device.
+#ifdef __APPLE__
+constexpr const char* list_heading = "IOKit USB devices:";
+constexpr const char* list_class = "IOUSBHostDevice";
+#else
+constexpr const char* list_heading = "USB devices:";
+constexpr const char* list_class = "";
+#endif
+
 int run_list(vt::usb_platform& platform) {
-  vt::out::report("IOKit USB devices:\n");
+  vt::out::report("%s\n", list_heading);
   unsigned count = 0;
-  const int first = vt::list_iokit_class_devices(platform, "IOUSBHostDevice", count);
-  if (first != 0 || count == 0) {
-    vt::list_iokit_class_devices(platform, "IOUSBDevice", count);
-  }
+  const int result = vt::list_iokit_class_devices(platform, list_class, count);
   if (count == 0) {
     vt::out::report("  <none>\n");
   }
-  return first == 0 ? 0 : 1;
+  return result == 0 ? 0 : 1;
 }
 
 int run_device(vt::usb_platform& platform, const vt::tool_options& options,

@@ -9,6 +9,16 @@
 
 namespace vt {
 
+namespace {
+
+#ifdef __APPLE__
+constexpr const char* list_help = "List USB devices visible to IOKit.";
+#else
+constexpr const char* list_help = "List USB devices.";
+#endif
+
+}  // namespace
+
 void usage(const char* program) {
   out::error(
       "Usage:\n"
@@ -17,13 +27,13 @@ void usage(const char* program) {
       "\n"
       "Options:\n"
       "  --info              Read flash geometry only. Safe/read-only.\n"
-      "  --list              List USB devices visible to IOKit.\n"
+      "  --list              %s\n"
       "  --firmware PATH     MPC4000 OS .bin file to upload.\n"
       "  --yes               Required for erase/write.\n"
       "  --vid HEX           USB vendor ID, default 0x%04x.\n"
       "  --pid HEX           USB product ID, default 0x%04x.\n"
       "  --chunk BYTES       Write chunk size, default %u.\n",
-      program, program, default_vendor_id, default_product_id, default_chunk_size);
+      program, program, list_help, default_vendor_id, default_product_id, default_chunk_size);
 }
 
 bool parse_number(const char* text, unsigned long min, unsigned long max, unsigned& value) {

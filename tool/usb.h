@@ -65,8 +65,6 @@ class usb_connection {
                                std::size_t& transferred, unsigned timeout_ms) = 0;
   virtual usb_error bulk_read(std::uint8_t endpoint, std::uint8_t* data, std::size_t length,
                               std::size_t& transferred, unsigned timeout_ms) = 0;
-  // Product string descriptor, empty when there is none or it cannot be read.
-  virtual std::string product_name() = 0;
 };
 
 // A device on the bus, not yet opened.
@@ -82,11 +80,22 @@ class usb_device {
   virtual usb_error open(std::unique_ptr<usb_connection>& connection) = 0;
 };
 
+// A device as the system's device records describe it (sysfs on Linux), read without opening
+// the device, so that listing never disturbs a device another program is using.
+struct usb_device_record {
+  std::uint16_t vendor_id = 0;
+  std::uint16_t product_id = 0;
+  std::string product_name;  // the device's own string, unfiltered; empty when it has none
+  std::string location;      // "bus 001 device 004": shown when it has no product name
+};
+
 class usb_platform {
  public:
   virtual ~usb_platform() = default;
   // Every device on the bus, in the platform's order.
   virtual usb_error devices(std::vector<std::unique_ptr<usb_device>>& list) = 0;
+  // Every device the system has a record of, in the platform's order; no device is opened.
+  virtual usb_error device_records(std::vector<usb_device_record>& list) = 0;
 };
 
 // The platform this program was linked with: libusb for vtflash, the simulated sampler for

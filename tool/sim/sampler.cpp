@@ -155,6 +155,11 @@ void sampler::accept_command(const std::uint8_t* block) {
       block_states_[first] = block_state::erased;
       block_data_[first].reset();
       erase_log_.push_back(first);
+      if (listener_) {
+        const std::vector<std::uint8_t> erased(config_.block_size, 0xFF);
+        listener_(static_cast<std::uint64_t>(first) * config_.block_size, erased.data(),
+                  erased.size());
+      }
       state_ = expecting::status;
       break;
     case CMD_WRITE_CHUNK:
@@ -208,6 +213,9 @@ std::uint8_t sampler::write_chunk(const std::uint8_t* data, std::size_t length) 
     }
     std::memcpy(block_data_[b].get() + within, data + (a - start), n);
     a += n;
+  }
+  if (listener_) {
+    listener_(start, data, length);
   }
   return status_ok;
 }
@@ -284,6 +292,9 @@ usb_error sampler::send(std::uint8_t* data, std::size_t length, std::size_t& pro
     return usb_error::ok;
   }
   if (state_ == expecting::status) {
+    if (step_hook_) {
+      step_hook_(phase_, exchange_);
+    }
     if (usb_error error; injected_failure(phase_, exchange_, transfer::status, error)) {
       return error;
     }

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,7 +55,16 @@ struct sampler_config {
 
 class sampler {
  public:
+  // Told of every change of the flash as it happens: the changed range and its new bytes.
+  using flash_listener =
+      std::function<void(std::uint64_t address, const std::uint8_t* bytes, std::size_t length)>;
+  // Called when an exchange has done its work and its status block is about to be sent.
+  using step_hook = std::function<void(phase where, std::uint32_t index)>;
+
   explicit sampler(sampler_config config);
+
+  void on_flash_change(flash_listener listener) { listener_ = std::move(listener); }
+  void on_step(step_hook hook) { step_hook_ = std::move(hook); }
 
   // A bulk OUT transfer from the host.
   usb_error receive(const std::uint8_t* data, std::size_t length, std::size_t& accepted);
@@ -99,6 +109,8 @@ class sampler {
   std::vector<block_state> block_states_;
   std::vector<std::unique_ptr<std::uint8_t[]>> block_data_;
   std::vector<std::uint32_t> erase_log_;
+  flash_listener listener_;
+  step_hook step_hook_;
 };
 
 // Parses a scenario ("blocks=16,block_size=4096,fault=status:0x05@erase3,..."); false with a
@@ -111,7 +123,14 @@ struct scenario {
   bool busy_interface = false;
   bool busy_config = false;
   bool access_denied = false;
-  std::string dump_path;
+  bool search_fails = false;  // the bus cannot be searched at all
+  std::string dump_path;      // holds the flash contents, written as they change
+  // A named pipe the simulated loader waits at, before the status block of one exchange: opened
+  // for reading (so the test's open for writing returns once the tool is in that exchange), then
+  // one byte or the end of the pipe lets it go on.
+  std::string gate_path;
+  phase gate_phase = phase::geometry;
+  std::uint32_t gate_index = 0;
 };
 
 bool parse_scenario(const std::string& text, scenario& result, std::string& error);

@@ -51,7 +51,7 @@ bool parse_transfer(const std::string& text, transfer& out) {
 }
 
 // "erase3", "write0", "geometry" (same as "geometry0").
-bool parse_exchange(const std::string& text, fault& f) {
+bool parse_exchange(const std::string& text, phase& where_out, std::uint32_t& index_out) {
   static const std::pair<const char*, phase> phases[] = {
       {"geometry", phase::geometry}, {"erase", phase::erase}, {"write", phase::write}};
   for (const auto& [name, where] : phases) {
@@ -59,13 +59,13 @@ bool parse_exchange(const std::string& text, fault& f) {
     if (text.compare(0, prefix.size(), prefix) != 0) {
       continue;
     }
-    f.where = where;
+    where_out = where;
     const std::string index = text.substr(prefix.size());
     if (index.empty()) {
-      f.index = 0;
+      index_out = 0;
       return true;
     }
-    return parse_into(index, 0xFFFFFFFFu, f.index);
+    return parse_into(index, 0xFFFFFFFFu, index_out);
   }
   return false;
 }
@@ -77,7 +77,7 @@ bool parse_fault(const std::string& text, fault& f, std::string& error) {
     return false;
   }
   const std::string what = text.substr(0, at);
-  if (!parse_exchange(text.substr(at + 1), f)) {
+  if (!parse_exchange(text.substr(at + 1), f.where, f.index)) {
     error = "fault '" + text + "': unknown exchange '" + text.substr(at + 1) + "'";
     return false;
   }
@@ -160,9 +160,18 @@ bool parse_item(const std::string& key, const std::string& value, scenario& resu
   } else if (key == "access") {
     ok = value == "denied";
     result.access_denied = ok;
+  } else if (key == "search") {
+    ok = value == "fails";
+    result.search_fails = ok;
   } else if (key == "dump") {
     ok = !value.empty();
     result.dump_path = value;
+  } else if (key == "gate") {
+    // PATH@erase3: the path may hold '@' itself, the exchange cannot.
+    const auto at = value.rfind('@');
+    ok = at != std::string::npos && at > 0 &&
+         parse_exchange(value.substr(at + 1), result.gate_phase, result.gate_index);
+    result.gate_path = ok ? value.substr(0, at) : "";
   } else {
     error = "unknown setting '" + key + "'";
     return false;

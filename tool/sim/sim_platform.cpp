@@ -1,5 +1,9 @@
 #include "sim_platform.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 
 namespace vt::sim {
@@ -54,12 +58,8 @@ struct bus_state {
 
 class sim_connection final : public usb_connection {
  public:
-  sim_connection(std::shared_ptr<const bus_state> bus, usb_config_desc config, std::string name,
-                 bool is_sampler)
-      : bus_(std::move(bus)),
-        config_(std::move(config)),
-        name_(std::move(name)),
-        is_sampler_(is_sampler) {}
+  sim_connection(std::shared_ptr<const bus_state> bus, usb_config_desc config, bool is_sampler)
+      : bus_(std::move(bus)), config_(std::move(config)), is_sampler_(is_sampler) {}
 
   usb_error get_configuration(int& value) override {
     value = is_sampler_ ? *bus_->active_configuration : config_.value;
@@ -122,12 +122,10 @@ class sim_connection final : public usb_connection {
     }
     return bus_->model->send(data, length, transferred);
   }
-  std::string product_name() override { return name_; }
 
  private:
   std::shared_ptr<const bus_state> bus_;
   usb_config_desc config_;
-  std::string name_;
   bool is_sampler_;
   bool claimed_ = false;
 };
@@ -146,6 +144,7 @@ class sim_device final : public usb_device {
 
   std::uint16_t vendor_id() const override { return vendor_; }
   std::uint16_t product_id() const override { return product_; }
+  const std::string& name() const { return name_; }
   std::uint8_t num_configurations() const override { return 1; }
   std::string location() const override {
     char text[64];
@@ -163,7 +162,7 @@ class sim_device final : public usb_device {
     if (is_sampler_ && bus_->setup.access_denied) {
       return usb_error::access;
     }
-    connection = std::make_unique<sim_connection>(bus_, config_, name_, is_sampler_);
+    connection = std::make_unique<sim_connection>(bus_, config_, is_sampler_);
     return usb_error::ok;
   }
 
@@ -179,29 +178,101 @@ class sim_device final : public usb_device {
 
 }  // namespace
 
+namespace {
+
+bool write_at(int fd, std::uint64_t address, const std::uint8_t* bytes, std::size_t length) {
+  while (length > 0) {
+    const ssize_t n = ::pwrite(fd, bytes, length, static_cast<off_t>(address));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      return false;
+    }
+    bytes += n;
+    address += static_cast<std::uint64_t>(n);
+    length -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Waits at the gate: until the test has opened the pipe for writing, then until it writes a byte
+// or closes it. Signals sent to the tool meanwhile do not end the wait.
+void wait_at_gate(const std::string& path) {
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    std::fprintf(stderr, "VTFLASH_SIM: could not open the gate %s.\n", path.c_str());
+    return;
+  }
+  char byte = 0;
+  while (::read(fd, &byte, 1) < 0 && errno == EINTR) {
+  }
+  ::close(fd);
+}
+
+}  // namespace
+
 sim_platform::sim_platform(scenario setup)
     : setup_(std::move(setup)),
       sampler_(std::make_shared<sampler>(setup_.sampler)),
       configurations_set_(std::make_shared<std::vector<int>>()),
-      active_configuration_(std::make_shared<int>(setup_.config_inactive ? 0 : 1)) {}
+      active_configuration_(std::make_shared<int>(setup_.config_inactive ? 0 : 1)) {
+  open_dump();
+  if (!setup_.gate_path.empty()) {
+    sampler_->on_step([this](phase where, std::uint32_t index) {
+      if (where == setup_.gate_phase && index == setup_.gate_index) {
+        wait_at_gate(setup_.gate_path);
+      }
+    });
+  }
+}
 
-sim_platform::~sim_platform() {
+// The dump holds the whole flash from the start and follows every change at once, so a test can
+// read it even after the tool was killed in the middle.
+void sim_platform::open_dump() {
   if (setup_.dump_path.empty()) {
     return;
   }
-  std::FILE* file = std::fopen(setup_.dump_path.c_str(), "wb");
-  if (file == nullptr) {
+  dump_fd_ = ::open(setup_.dump_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const std::vector<std::uint8_t> contents = sampler_->flash_contents();
+  if (dump_fd_ < 0 || !write_at(dump_fd_, 0, contents.data(), contents.size())) {
     std::fprintf(stderr, "VTFLASH_SIM: could not write %s.\n", setup_.dump_path.c_str());
     return;
   }
-  const std::vector<std::uint8_t> contents = sampler_->flash_contents();
-  if (!contents.empty()) {
-    std::fwrite(contents.data(), 1, contents.size(), file);
+  sampler_->on_flash_change(
+      [this](std::uint64_t address, const std::uint8_t* bytes, std::size_t length) {
+        if (!write_at(dump_fd_, address, bytes, length)) {
+          std::fprintf(stderr, "VTFLASH_SIM: could not write %s.\n", setup_.dump_path.c_str());
+        }
+      });
+}
+
+sim_platform::~sim_platform() {
+  // The loader may outlive the platform in a device it handed out; it must not call back here.
+  sampler_->on_flash_change(nullptr);
+  sampler_->on_step(nullptr);
+  if (dump_fd_ >= 0) {
+    ::close(dump_fd_);
   }
-  std::fclose(file);
+}
+
+usb_error sim_platform::device_records(std::vector<usb_device_record>& list) {
+  std::vector<std::unique_ptr<usb_device>> found;
+  const usb_error error = devices(found);
+  for (const auto& device : found) {
+    list.push_back({device->vendor_id(), device->product_id(),
+                    static_cast<const sim_device&>(*device).name(), device->location()});
+  }
+  return error;
 }
 
 usb_error sim_platform::devices(std::vector<std::unique_ptr<usb_device>>& list) {
+  if (setup_.search_fails) {
+    return usb_error::other;
+  }
   auto bus = std::make_shared<bus_state>(
       bus_state{setup_, sampler_, configurations_set_, active_configuration_});
   const usb_config_desc plain{1, {interface_of(0, {{0x81, interrupt}})}};

@@ -12,20 +12,24 @@ namespace vt::sim {
 class sim_platform final : public usb_platform {
  public:
   explicit sim_platform(scenario setup);
-  ~sim_platform() override;  // writes the flash to the scenario's dump file, if one is named
+  ~sim_platform() override;
   sim_platform(const sim_platform&) = delete;
   sim_platform& operator=(const sim_platform&) = delete;
 
   usb_error devices(std::vector<std::unique_ptr<usb_device>>& list) override;
+  usb_error device_records(std::vector<usb_device_record>& list) override;
 
   // Configuration changes the tool made, in order.
   const std::vector<int>& configurations_set() const { return *configurations_set_; }
 
  private:
+  void open_dump();
+
   scenario setup_;
   std::shared_ptr<sampler> sampler_;
   std::shared_ptr<std::vector<int>> configurations_set_;
   std::shared_ptr<int> active_configuration_;
+  int dump_fd_ = -1;  // the scenario's dump file, kept equal to the flash
 };
 
 }  // namespace vt::sim

@@ -89,6 +89,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "Warning: USBDeviceOpen failed (0xe00002c5), continuing with the current "
                  "configuration.\nCreateInterfaceIterator failed: IOReturn 0xe00002bc.\n" +
                      no_interface},
+        // One failure line, though the listing once searched the bus a second time after it.
+        bus_case{"ListWhenTheBusCannotBeSearched",
+                 "search=fails",
+                 {"--list"},
+                 1,
+                 "USB devices:\n  <none>\n",
+                 "IOServiceGetMatchingServices failed: IOReturn 0xe00002bc.\n"},
         bus_case{"NoPermission",
                  "access=denied",
                  {},

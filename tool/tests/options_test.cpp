@@ -21,7 +21,7 @@ std::string usage_text(const std::string& program) {
          "\n"
          "Options:\n"
          "  --info              Read flash geometry only. Safe/read-only.\n"
-         "  --list              List USB devices visible to IOKit.\n"
+         "  --list              List USB devices.\n"
          "  --firmware PATH     MPC4000 OS .bin file to upload.\n"
          "  --yes               Required for erase/write.\n"
          "  --vid HEX           USB vendor ID, default 0x09e8.\n"

@@ -2,8 +2,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -119,6 +122,111 @@ process_result run_process(const std::string& program, const std::vector<std::st
   ::waitpid(pid, &status, 0);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+child_process::child_process(const std::string& program, const std::vector<std::string>& args,
+                             const std::vector<std::string>& env, output_kind kind) {
+  std::vector<std::string> argv_strings{program};
+  argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+  std::vector<std::string> env_strings = merged_environment(env);
+  std::vector<char*> argv = pointers(argv_strings);
+  std::vector<char*> envp = pointers(env_strings);
+
+  int child_end = -1;
+  if (kind == output_kind::pipe) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+      throw std::runtime_error("pipe failed");
+    }
+    fd_ = fds[0];
+    child_end = fds[1];
+  } else {
+    fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd_ < 0 || ::grantpt(fd_) != 0 || ::unlockpt(fd_) != 0) {
+      throw std::runtime_error("no pseudo-terminal");
+    }
+    child_end = ::open(::ptsname(fd_), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios mode{};
+    if (child_end < 0 || ::tcgetattr(child_end, &mode) != 0) {
+      throw std::runtime_error("cannot open the terminal");
+    }
+    ::cfmakeraw(&mode);  // the output arrives as the program wrote it, no \r added
+    ::tcsetattr(child_end, TCSANOW, &mode);
+  }
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    throw std::runtime_error("fork failed");
+  }
+  if (pid == 0) {
+    // Only calls a forked child of a threaded program may make, up to the exec. The signals get
+    // their default effect, as a shell gives them to a command it starts in the foreground.
+    for (const int number : {SIGHUP, SIGINT, SIGTERM, SIGPIPE}) {
+      ::signal(number, SIG_DFL);
+    }
+    if (kind == output_kind::terminal) {
+      ::setsid();
+      ::ioctl(child_end, TIOCSCTTY, 0);
+    }
+    const int null = ::open("/dev/null", O_RDONLY);
+    ::dup2(null, 0);
+    ::dup2(child_end, 1);
+    ::dup2(child_end, 2);
+    ::execve(program.c_str(), argv.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(child_end);
+  pid_ = pid;
+}
+
+child_process::~child_process() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  close_output();
+}
+
+bool child_process::read_some() {
+  pollfd ready = {fd_, POLLIN, 0};
+  if (fd_ < 0 || ::poll(&ready, 1, 60000) <= 0) {
+    return false;
+  }
+  char buffer[65536];
+  const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+  if (n <= 0) {
+    return false;  // the end of a pipe; EIO on a terminal whose program closed it
+  }
+  output_.append(buffer, static_cast<std::size_t>(n));
+  return true;
+}
+
+bool child_process::wait_for_output(const std::string& text) {
+  while (output_.find(text) == std::string::npos) {
+    if (!read_some()) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void child_process::send_signal(int number) {
+  ::kill(pid_, number);
+}
+
+void child_process::close_output() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+int child_process::finish() {
+  while (read_some()) {
+  }
+  int status = 0;
+  ::waitpid(pid_, &status, 0);
+  pid_ = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 temp_dir::temp_dir() {

@@ -16,6 +16,39 @@ struct process_result {
 process_result run_process(const std::string& program, const std::vector<std::string>& args,
                            const std::vector<std::string>& env = {});
 
+// A program running beside the test, its standard output and error merged into one stream as
+// Veltrin reads them. The test reads that stream as far as it needs, signals the program, and can
+// take the reader away: close the pipe, or hang up the terminal the program runs on.
+class child_process {
+ public:
+  enum class output_kind {
+    pipe,      // a pipe, as Veltrin gives it
+    terminal,  // a terminal (pseudo-terminal in raw mode) that is the program's controlling one
+  };
+  child_process(const std::string& program, const std::vector<std::string>& args,
+                const std::vector<std::string>& env = {}, output_kind kind = output_kind::pipe);
+  ~child_process();  // a program still running is killed
+  child_process(const child_process&) = delete;
+  child_process& operator=(const child_process&) = delete;
+
+  // Reads until the output holds `text`; false when the output ended or a minute passed first.
+  bool wait_for_output(const std::string& text);
+  const std::string& output() const { return output_; }
+  void send_signal(int number);
+  // The reader goes away: the pipe's read end, or the terminal's master side, is closed.
+  void close_output();
+  // Reads the rest of the output (unless it was closed) and waits for the program to end: its
+  // exit status, or -1 when a signal ended it.
+  int finish();
+
+ private:
+  bool read_some();
+
+  int pid_ = -1;
+  int fd_ = -1;
+  std::string output_;
+};
+
 // A scratch directory removed with everything in it when the object goes.
 class temp_dir {
  public:

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -26,7 +27,7 @@ constexpr char device_node[] = "/dev/bus/usb/001/002";
 constexpr std::uint8_t in_endpoint = 0x82;
 constexpr std::uint8_t out_endpoint = 0x01;
 constexpr std::uint8_t product_index = 2;
-constexpr char product_name[] = "MPC4000";
+constexpr char product_name[] = "MPC4000";  // the string descriptor; sysfs shows the setup's
 
 // The sampler's descriptors as sysfs shows them in "descriptors": the device descriptor, then
 // configuration 1 with interface 0, whose first endpoint (pipe 1) is bulk IN 0x82 and second
@@ -132,8 +133,7 @@ std::string device_record() {
                                  {"bcdDevice", "0100"},
                                  {"bNumConfigurations", "1"},
                                  {"bConfigurationValue", "1"},
-                                 {"speed", "12"},
-                                 {"product", product_name}};
+                                 {"speed", "12"}};
   for (const auto& [name, value] : attributes) {
     record += std::string("A: ") + name + "=" + value + "\\n\n";
   }
@@ -178,9 +178,10 @@ struct usbfs_sampler::bus {
 
   void plug_in();
   static gboolean on_ioctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
-  answer handle(gulong request, UMockdevIoctlData* arg);
-  answer claim(UMockdevIoctlData* arg);
-  answer driver_request(UMockdevIoctlData* arg);
+  static void on_connected(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
+  static void on_vanished(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
+  answer handle(UMockdevIoctlClient* client, gulong request, UMockdevIoctlData* arg);
+  answer claim(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
   answer submit(UMockdevIoctlData* arg);
   answer reap(UMockdevIoctlData* arg);
   void answer_control(usbdevfs_urb& urb, std::uint8_t* buffer);
@@ -193,6 +194,13 @@ struct usbfs_sampler::bus {
   sim::sampler loader;
   std::deque<data_ptr> reapable;  // completed URBs, in the order they completed
   std::vector<std::string> unknown;
+  // The program that claimed the interface, as the kernel keeps it: until it releases it or
+  // closes the node.
+  UMockdevIoctlClient* holder = nullptr;
+  unsigned opens = 0;
+  bool hold_due = false;  // the loader is about to send the held status block
+  data_ptr held;          // that status block's URB, completed but not yet reapable
+  std::condition_variable held_changed;
   testbed_ptr testbed;
   handler_ptr handler;
 };
@@ -217,8 +225,19 @@ void usbfs_sampler::bus::plug_in() {
     g_clear_error(&error);
     throw std::runtime_error("umockdev could not add the sampler: " + reason);
   }
+  std::string product = setup.product + "\n";  // sysfs ends its text attributes so
+  umockdev_testbed_set_attribute_binary(
+      testbed.get(), (std::string("/sys/devices/usb1/") + sysfs_name).c_str(), "product",
+      reinterpret_cast<guint8*>(product.data()), static_cast<gint>(product.size()));
+  if (setup.hold) {
+    loader.on_step([this](sim::phase where, std::uint32_t index) {
+      hold_due = hold_due || (where == setup.hold_phase && index == setup.hold_index);
+    });
+  }
   handler.reset(umockdev_ioctl_base_new());
   g_signal_connect(handler.get(), "handle-ioctl", G_CALLBACK(on_ioctl), this);
+  g_signal_connect(handler.get(), "client-connected", G_CALLBACK(on_connected), this);
+  g_signal_connect(handler.get(), "client-vanished", G_CALLBACK(on_vanished), this);
   if (!umockdev_testbed_attach_ioctl(testbed.get(), device_node, handler.get(), &error)) {
     const std::string reason = error != nullptr ? error->message : "unknown error";
     g_clear_error(&error);
@@ -235,14 +254,31 @@ gboolean usbfs_sampler::bus::on_ioctl(UMockdevIoctlBase*, UMockdevIoctlClient* c
   answer result;
   {
     const std::lock_guard lock(bus.mutex);
-    result = bus.handle(umockdev_ioctl_client_get_request(client),
+    result = bus.handle(client, umockdev_ioctl_client_get_request(client),
                         umockdev_ioctl_client_get_arg(client));
   }
   umockdev_ioctl_client_complete(client, result.result, result.error);
   return TRUE;
 }
 
-answer usbfs_sampler::bus::handle(gulong request, UMockdevIoctlData* arg) {
+void usbfs_sampler::bus::on_connected(UMockdevIoctlBase*, UMockdevIoctlClient*, gpointer self) {
+  auto& bus = *static_cast<usbfs_sampler::bus*>(self);
+  const std::lock_guard lock(bus.mutex);
+  ++bus.opens;
+}
+
+// The kernel gives a claimed interface back when the program that claimed it closes the node.
+void usbfs_sampler::bus::on_vanished(UMockdevIoctlBase*, UMockdevIoctlClient* client,
+                                     gpointer self) {
+  auto& bus = *static_cast<usbfs_sampler::bus*>(self);
+  const std::lock_guard lock(bus.mutex);
+  if (bus.holder == client) {
+    bus.holder = nullptr;
+  }
+}
+
+answer usbfs_sampler::bus::handle(UMockdevIoctlClient* client, gulong request,
+                                  UMockdevIoctlData* arg) {
   if (tracing()) {
     std::fprintf(stderr, "usbfs: request 0x%08lx (number %lu)\n", request, _IOC_NR(request));
   }
@@ -254,7 +290,9 @@ answer usbfs_sampler::bus::handle(gulong request, UMockdevIoctlData* arg) {
     return fail(ENODEV);
   }
   // What libusb 1.0.26 asks for, with a sysfs that has the descriptors and the active
-  // configuration. Anything else is recorded, so that a test notices when libusb asks for more.
+  // configuration. Anything else is recorded, so that a test notices when libusb asks for more:
+  // detaching a kernel driver (USBDEVFS_DISCONNECT_CLAIM, USBDEVFS_IOCTL) is such a request, and
+  // the tool must never make it.
   switch (request) {
     case USBDEVFS_GET_CAPABILITIES: {
       const data_ptr value = resolve(arg, 0, sizeof(std::uint32_t));
@@ -264,12 +302,12 @@ answer usbfs_sampler::bus::handle(gulong request, UMockdevIoctlData* arg) {
       std::memcpy(value->data, &capabilities, sizeof capabilities);
       return done();
     }
-    case USBDEVFS_IOCTL:
-      return driver_request(arg);
     case USBDEVFS_CLAIMINTERFACE:
-    case USBDEVFS_DISCONNECT_CLAIM:
-      return claim(arg);
+      return claim(client, arg);
     case USBDEVFS_RELEASEINTERFACE:
+      if (holder == client) {
+        holder = nullptr;
+      }
       return done();
     case USBDEVFS_SUBMITURB:
       return submit(arg);
@@ -282,8 +320,7 @@ answer usbfs_sampler::bus::handle(gulong request, UMockdevIoctlData* arg) {
   return fail(ENOTTY);
 }
 
-answer usbfs_sampler::bus::claim(UMockdevIoctlData* arg) {
-  // Both requests start with the interface number.
+answer usbfs_sampler::bus::claim(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
   const data_ptr value = resolve(arg, 0, sizeof(unsigned int));
   if (!value) {
     return fail(EFAULT);
@@ -293,30 +330,15 @@ answer usbfs_sampler::bus::claim(UMockdevIoctlData* arg) {
   if (number != 0) {
     return fail(EINVAL);
   }
-  return setup.claim_error != 0 ? fail(setup.claim_error) : done();
-}
-
-// libusb detaches a kernel driver before it claims the interface and lets the kernel bind one
-// again after releasing it. No driver is bound to the loader's interface: there is nothing to
-// detach, and binding finds none.
-answer usbfs_sampler::bus::driver_request(UMockdevIoctlData* arg) {
-  const data_ptr value = resolve(arg, 0, sizeof(usbdevfs_ioctl));
-  if (!value) {
-    return fail(EFAULT);
+  if (setup.claim_error != 0) {
+    return fail(setup.claim_error);
   }
-  usbdevfs_ioctl command{};
-  std::memcpy(&command, value->data, sizeof command);
-  if (command.ifno != 0) {
-    return fail(EINVAL);
+  // One program at a time: another one that claims the interface meanwhile finds it busy.
+  if (holder != nullptr && holder != client) {
+    return fail(EBUSY);
   }
-  switch (static_cast<unsigned long>(command.ioctl_code)) {
-    case USBDEVFS_DISCONNECT:
-      return fail(ENODATA);
-    case USBDEVFS_CONNECT:
-      return done();
-    default:
-      return fail(ENOTTY);
-  }
+  holder = client;
+  return done();
 }
 
 answer usbfs_sampler::bus::submit(UMockdevIoctlData* arg) {
@@ -348,6 +370,12 @@ answer usbfs_sampler::bus::submit(UMockdevIoctlData* arg) {
     answer_control(urb, bytes);
   } else if (const answer refused = answer_bulk(urb, bytes); refused.result != 0) {
     return refused;
+  }
+  if (hold_due) {
+    hold_due = false;
+    held = std::move(urb_data);
+    held_changed.notify_all();
+    return done();
   }
   reapable.push_back(std::move(urb_data));
   return done();
@@ -434,6 +462,28 @@ process_result usbfs_sampler::run(const std::string& program,
                                       program};
   wrapped.insert(wrapped.end(), args.begin(), args.end());
   return run_process(VTFLASH_SETPRIV_PATH, wrapped, env);
+}
+
+std::unique_ptr<child_process> usbfs_sampler::start(const std::string& program,
+                                                    const std::vector<std::string>& args) {
+  return std::make_unique<child_process>(program, args, bus_environment(bus_->root));
+}
+
+void usbfs_sampler::wait_until_held() {
+  std::unique_lock lock(bus_->mutex);
+  bus_->held_changed.wait(lock, [this] { return bus_->held != nullptr; });
+}
+
+void usbfs_sampler::release() {
+  const std::lock_guard lock(bus_->mutex);
+  if (bus_->held) {
+    bus_->reapable.push_back(std::move(bus_->held));
+  }
+}
+
+unsigned usbfs_sampler::opens() const {
+  const std::lock_guard lock(bus_->mutex);
+  return bus_->opens;
 }
 
 std::vector<std::uint8_t> usbfs_sampler::flash_contents() const {

@@ -26,6 +26,13 @@ struct usbfs_setup {
   int claim_error = 0;
   // The device node cannot be opened by the program (no udev rule for the user).
   bool node_locked = false;
+  // The product string as sysfs shows it, any bytes.
+  std::string product = "MPC4000";
+  // The status block of this exchange is held back until `release`, so a test can act while
+  // an installation stands in the middle of a step.
+  bool hold = false;
+  sim::phase hold_phase = sim::phase::erase;
+  std::uint32_t hold_index = 0;
 };
 
 class usbfs_sampler {
@@ -37,11 +44,19 @@ class usbfs_sampler {
 
   // Runs a program on this bus, through the preload library, and collects what it printed.
   process_result run(const std::string& program, const std::vector<std::string>& args);
+  // Starts a program on this bus and leaves it running.
+  std::unique_ptr<child_process> start(const std::string& program,
+                                       const std::vector<std::string>& args);
+  // Waits until the held status block is due, then lets it go.
+  void wait_until_held();
+  void release();
 
   std::vector<std::uint8_t> flash_contents() const;
   std::vector<std::uint32_t> erased_blocks() const;
   // usbfs requests the bus did not know, answered as the kernel answers an unknown ioctl.
   std::vector<std::string> unknown_requests() const;
+  // How many times a program opened the sampler's device node.
+  unsigned opens() const;
 
  private:
   struct bus;  // the testbed, its ioctl handler and the loader behind them

@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -76,14 +78,83 @@ TEST_F(VtflashOnUsbfs, InfoOpensTheLoaderInterfaceAndReadsTheGeometry) {
   EXPECT_THAT(bus.erased_blocks(), IsEmpty());
 }
 
-TEST_F(VtflashOnUsbfs, ListShowsTheSamplerWithItsProductName) {
-  usbfs_sampler bus(small_flash());
+struct listed_name {
+  const char* name;
+  std::string product;  // as sysfs has it
+  std::string shown;
+};
+
+void PrintTo(const listed_name& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class VtflashListOnUsbfs : public VtflashOnUsbfs,
+                           public testing::WithParamInterface<listed_name> {};
+
+// The name comes from sysfs, the device is not opened, and whatever bytes a device put into its
+// string reach the terminal only as text.
+TEST_P(VtflashListOnUsbfs, ShowsTheSysfsNameSafelyWithoutOpeningTheDevice) {
+  usbfs_setup setup = small_flash();
+  setup.product = GetParam().product;
+  usbfs_sampler bus(setup);
 
   const process_result result = run(bus, {"--list"});
 
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, "IOKit USB devices:\n  09e8:0061  MPC4000  IOUSBHostDevice\n");
+  EXPECT_EQ(result.out, "USB devices:\n  09e8:0061  " + GetParam().shown + "\n");
   EXPECT_EQ(result.err, "");
+  EXPECT_EQ(bus.opens(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, VtflashListOnUsbfs,
+    testing::Values(listed_name{"Plain", "MPC4000", "MPC4000"},
+                    listed_name{"NoName", "", "bus 001 device 002"},
+                    listed_name{"Utf8Kept", "Сэмплер Akai ü", "Сэмплер Akai ü"},
+                    listed_name{"EscapeSequence", "MPC\x1b]0;owned\x07\x1b[2J",
+                                "MPC\\x1b]0;owned\\x07\\x1b[2J"},
+                    listed_name{"LineBreaks", "A\rB\nC", "A\\x0dB\\x0aC"},
+                    listed_name{"C1Controls",
+                                "A\xc2\x9b"
+                                "31mB\x7f",
+                                "A\\xc2\\x9b31mB\\x7f"},
+                    listed_name{"NotUtf8",
+                                "A\x9b"
+                                "31m\xff",
+                                "A\\x9b31m\\xff"},
+                    listed_name{"Backslash", "A\\x1b", "A\\x5cx1b"}),
+    [](const testing::TestParamInfo<listed_name>& test) { return test.param.name; });
+
+// While one vtflash installs, a second one cannot take the sampler from it and a listing does not
+// touch it: the installation goes on to its end.
+TEST_F(VtflashOnUsbfs, SecondVtflashDuringAnInstallFindsTheSamplerBusy) {
+  usbfs_setup setup = small_flash();
+  setup.hold = true;
+  setup.hold_phase = sim::phase::erase;
+  setup.hold_index = 1;
+  usbfs_sampler bus(setup);
+  const std::vector<unsigned char> image = make_image(image_length);
+  const std::unique_ptr<vt::test::child_process> install =
+      bus.start(VTFLASH_PATH, install_args(image));
+  bus.wait_until_held();
+
+  const process_result second = run(bus, {"--info"});
+  const process_result listing = run(bus, {"--list"});
+  bus.release();
+
+  EXPECT_EQ(second.status, 1);
+  EXPECT_EQ(second.out, "");
+  EXPECT_EQ(second.err,
+            "USBInterfaceOpen failed: IOReturn 0xe00002c5.\n"
+            "Could not find/open a bulk IN/OUT interface on the AKAI device.\n");
+  EXPECT_EQ(listing.status, 0);
+  EXPECT_EQ(listing.out, "USB devices:\n  09e8:0061  MPC4000\n");
+  EXPECT_EQ(install->finish(), 0) << install->output();
+  EXPECT_EQ(bus.opens(), 2u) << "the listing opened the sampler";
+  std::vector<unsigned char> expected_flash(4 * 32768, 0xFF);
+  std::copy(image.begin(), image.end(), expected_flash.begin());
+  const std::vector<std::uint8_t> flash = bus.flash_contents();
+  EXPECT_TRUE(std::equal(flash.begin(), flash.end(), expected_flash.begin(), expected_flash.end()));
 }
 
 struct install_case {
