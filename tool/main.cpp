@@ -2,6 +2,8 @@
 //
 // Exit status 0 for success, 1 for a failure after the command line was accepted, 2 for a
 // command-line error.
+#include <csignal>
+
 #include "device.h"
 #include "loader.h"
 #include "options.h"
@@ -55,6 +57,9 @@ int run_device(vt::usb_platform& platform, const vt::tool_options& options,
 int main(int argc, char** argv) {
   // Unbuffered, so a reader sees every progress record the moment it is printed.
   vt::out::unbuffer();
+  // A reader that went away (Veltrin quit, `| head`) must not end the tool in the middle of an
+  // installation: its output is lost, the run goes on, the exit status tells how it ended.
+  std::signal(SIGPIPE, SIG_IGN);
 
   vt::tool_options options;
   vt::run_mode mode = vt::MODE_INFO;

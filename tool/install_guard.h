@@ -1,0 +1,42 @@
+// What keeps an installation running from its first erase to its last chunk: a flash stopped in
+// between leaves the sampler without a working OS.
+//
+// While a guard lives:
+// - SIGHUP is ignored: closing the terminal does not stop the installation.
+// - The first SIGINT or SIGTERM prints a warning and changes nothing: a logout that sends one
+//   SIGTERM to the session, or a Ctrl-C pressed by mistake, cannot break a flash.
+// - A second one asks to stop; the installation looks at `stop_requested` between two steps, so
+//   the exchange in progress (command, data, status) always completes.
+// - The computer is kept from sleeping, shutting down, idling and reacting to its lid, where the
+//   system offers that (a logind inhibitor on Linux, a power assertion on macOS).
+// When it goes, the signals get back the effect they had and the computer may sleep again.
+//
+// SIGPIPE is not handled here: the tool ignores it for the whole run (see main).
+#pragma once
+
+#include <csignal>
+
+namespace vt {
+
+class install_guard {
+ public:
+  install_guard();
+  ~install_guard();
+  install_guard(const install_guard&) = delete;
+  install_guard& operator=(const install_guard&) = delete;
+
+  bool stop_requested() const;
+
+ private:
+  struct sigaction old_hup_ {};
+  struct sigaction old_int_ {};
+  struct sigaction old_term_ {};
+  int inhibitor_ = -1;  // held for as long as the guard lives; -1 when none could be taken
+};
+
+// The platform's hold on sleep and shutdown: a handle to give back to `release_sleep_inhibitor`,
+// or -1 when there is none (no logind on the system bus, a container). Prints nothing.
+int take_sleep_inhibitor();
+void release_sleep_inhibitor(int inhibitor);
+
+}  // namespace vt
