@@ -92,6 +92,16 @@ bool sampler::injected_failure(phase where, std::uint32_t index, transfer on, us
   return false;
 }
 
+usb_error sampler::injected_error(transfer on) const {
+  for (const fault& f : config_.faults) {
+    if (f.what == fault::kind::transfer_error && f.where == phase_ && f.index == exchange_ &&
+        f.on == on) {
+      return f.error;
+    }
+  }
+  return usb_error::ok;
+}
+
 const fault* sampler::fault_of(fault::kind what) const {
   for (const fault& f : config_.faults) {
     if (f.what == what && f.where == phase_ && f.index == exchange_) {

@@ -74,6 +74,13 @@ class sampler {
   // Unplugged: every transfer from now on fails as "no device".
   bool gone() const { return gone_; }
 
+  // For a transport that has to act before bytes move (a USB gadget cannot give back a packet it
+  // has taken): the chunk bytes the loader waits for now, 0 when it waits for a command block or
+  // has a reply to send; and the error a fault injects at the next `on` transfer of the exchange
+  // in progress, ok when none.
+  std::size_t awaited_data() const { return state_ == expecting::chunk_data ? chunk_length_ : 0; }
+  usb_error injected_error(transfer on) const;
+
   // The flash as it is now: erased bytes read 0xFF, untouched blocks keep the old contents.
   std::vector<std::uint8_t> flash_contents() const;
   std::uint64_t flash_size() const;
