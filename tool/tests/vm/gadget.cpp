@@ -61,9 +61,9 @@ struct options {
 };
 
 bool parse_options(int argc, char** argv, options& o) {
-  std::map<std::string, std::string*> texts = {
-      {"--gadget", &o.gadget}, {"--ffs", &o.ffs},           {"--udc", &o.udc},
-      {"--speed", &o.speed},   {"--scenario", &o.scenario}, {"--dump", &o.dump}};
+  std::map<std::string, std::string*> texts = {{"--gadget", &o.gadget},     {"--ffs", &o.ffs},
+                                               {"--udc", &o.udc},           {"--speed", &o.speed},
+                                               {"--scenario", &o.scenario}, {"--dump", &o.dump}};
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string name = argv[i];
     if (name == "--hold") {
@@ -107,8 +107,8 @@ void put_le32(std::vector<std::uint8_t>& out, std::uint32_t value) {
 // One speed's descriptors: the interface, then bulk IN (pipe 1) and bulk OUT (pipe 2), as the
 // simulated bus lays out the loader's interface.
 void put_interface(std::vector<std::uint8_t>& out, unsigned max_packet) {
-  out.insert(out.end(), {USB_DT_INTERFACE_SIZE, USB_DT_INTERFACE, 0, 0, 2, USB_CLASS_VENDOR_SPEC,
-                         0, 0, 0});
+  out.insert(out.end(),
+             {USB_DT_INTERFACE_SIZE, USB_DT_INTERFACE, 0, 0, 2, USB_CLASS_VENDOR_SPEC, 0, 0, 0});
   for (const std::uint8_t address : {1 | USB_DIR_IN, 2 | USB_DIR_OUT}) {
     out.insert(out.end(), {USB_DT_ENDPOINT_SIZE, USB_DT_ENDPOINT, address, USB_ENDPOINT_XFER_BULK});
     put_le16(out, max_packet);
