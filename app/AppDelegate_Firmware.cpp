@@ -1,90 +1,30 @@
 // Choosing the OS image to install: the quick check of a file, adopting it, the built-in image
 // and the open panel.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QFile>
-#include <array>
-#include <cerrno>
-#include <cstring>
+#include <cstdint>
 
 #include "AppDelegate.h"
 #include "TextFormat.h"
 #include "Translations.h"
-
-namespace {
-
-constexpr char kSignature[] = "MPC4000 Operating System";
-constexpr qsizetype kSignatureOffset = 32;
-constexpr qsizetype kSignatureLength = sizeof kSignature - 1;
-constexpr qsizetype kCheckedLength = kSignatureOffset + kSignatureLength;  // 56
-
-// Owns one open file descriptor.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-// The first bytes of the file at `path`, at most kCheckedLength of them. Anything that is not a
-// readable regular file yields no bytes. Opening does not wait for a writer (a FIFO) and the type
-// is taken from the opened descriptor, so a device such as /dev/zero is never read from.
-QByteArray ReadHead(const QString& path) {
-  const FileDescriptor file(
-      ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (file.get() < 0) {
-    return {};
-  }
-  struct stat status {};
-  if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-    return {};
-  }
-  std::array<char, kCheckedLength> head{};
-  qsizetype filled = 0;
-  while (filled < kCheckedLength) {
-    const ssize_t n = ::read(file.get(), head.data() + filled, size_t(kCheckedLength - filled));
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      break;
-    }
-    filled += n;
-  }
-  return QByteArray(head.data(), filled);
-}
-
-}  // namespace
+#include "image_file.h"
 
 bool AppDelegate::validateFirmwareAtPath(const QString& path, QString* error) const {
-  // The same rule as the flash tool's: at least 56 bytes, the signature at offset 32. Nothing
-  // else of the file is looked at, so only its first 56 bytes are read.
-  const QByteArray head = ReadHead(path);
-  if (head.size() < kCheckedLength) {
-    if (error) {
-      *error = L("firmware.invalid.small");
-    }
-    return false;
+  // The flash tool's own rule; only the head of the file is read. Anything that is not a
+  // readable regular file reads as no bytes, so it is too small. The demo image passes: the demo
+  // installs it on the simulated sampler.
+  std::uint8_t head[vt::image::min_length];
+  const long got = vt::image::read_head(QFile::encodeName(path).constData(), head, sizeof head);
+  const vt::image::verdict verdict =
+      vt::image::check(head, got > 0 ? static_cast<std::size_t>(got) : 0);
+  if (verdict == vt::image::verdict::ok) {
+    return true;
   }
-  if (std::memcmp(head.constData() + kSignatureOffset, kSignature, kSignatureLength) != 0) {
-    if (error) {
-      *error = L("firmware.invalid.signature");
-    }
-    return false;
+  if (error) {
+    *error = L(verdict == vt::image::verdict::too_small ? "firmware.invalid.small"
+                                                        : "firmware.invalid.signature");
   }
-  return true;
+  return false;
 }
 
 void AppDelegate::selectFirmwareAtPath(const QString& path) {

@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdio>
 
+#include "os_image.h"
+
 namespace vt {
 
 namespace {
@@ -230,6 +232,10 @@ std::unique_ptr<usb_platform> make_libusb_platform() {
 
 std::unique_ptr<usb_platform> make_platform() {
   return make_libusb_platform();
+}
+
+demo_image platform_demo_image() {
+  return demo_image::refuse;
 }
 
 }  // namespace vt

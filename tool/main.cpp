@@ -68,7 +68,8 @@ int main(int argc, char** argv) {
   }
 
   vt::os_image image;
-  if (mode == vt::MODE_INSTALL && vt::load_os_image(options.firmware_path, image) != 0) {
+  if (mode == vt::MODE_INSTALL &&
+      vt::load_os_image(options.firmware_path, image, vt::platform_demo_image()) != 0) {
     return 1;
   }
 

@@ -1,31 +1,29 @@
 #include "os_image.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
+#include "image_file.h"
 #include "output.h"
 
 namespace vt {
 
-const char os_image_signature[signature_length + 1] = "MPC4000 Operating System";
-
 int verify_mpc4000_firmware(const std::uint8_t* bytes, std::size_t length) {
-  if (length < min_image_length) {
-    out::error("Firmware file is too small.\n");
-    return -1;
+  switch (image::check(bytes, length)) {
+    case image::verdict::ok:
+      return 0;
+    case image::verdict::too_small:
+      out::error("Firmware file is too small.\n");
+      return -1;
+    case image::verdict::bad_signature:
+      out::error("Firmware signature mismatch at offset %zu.\n", image::signature_offset);
+      out::error("Expected: %s\n", image::signature);
+      return -1;
   }
-  if (std::memcmp(bytes + signature_offset, os_image_signature, signature_length) != 0) {
-    out::error("Firmware signature mismatch at offset %zu.\n", signature_offset);
-    out::error("Expected: %s\n", os_image_signature);
-    return -1;
-  }
-  return 0;
+  return -1;
 }
 
 namespace {
@@ -35,47 +33,26 @@ struct file_closer {
 };
 using file_ptr = std::unique_ptr<std::FILE, file_closer>;
 
-// Opens a regular file for reading. A FIFO, a device or a directory is refused before anything is
-// read from it: a FIFO would block the open itself, and a device such as /dev/zero has no end.
-file_ptr open_regular_file(const char* path) {
-  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    out::error("Could not open %s: %s\n", path, std::strerror(errno));
+file_ptr open_image_file(const char* path) {
+  std::string reason;
+  image::file_descriptor fd = image::open_regular_file(path, reason);
+  if (!fd) {
+    out::error("Could not open %s: %s\n", path, reason.c_str());
     return nullptr;
   }
-  struct stat info {};
-  const char* refusal = nullptr;
-  if (::fstat(fd, &info) != 0) {
-    refusal = std::strerror(errno);
-  } else if (S_ISDIR(info.st_mode)) {
-    refusal = std::strerror(EISDIR);
-  } else if (!S_ISREG(info.st_mode)) {
-    refusal = "Not a regular file";
-  }
-  if (refusal == nullptr) {
-    // Back to blocking reads for the file itself.
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
-      refusal = std::strerror(errno);
-    }
-  }
-  if (refusal != nullptr) {
-    out::error("Could not open %s: %s\n", path, refusal);
-    ::close(fd);
-    return nullptr;
-  }
-  file_ptr file(::fdopen(fd, "rb"));
+  file_ptr file(::fdopen(fd.get(), "rb"));
   if (!file) {
     out::error("Could not open %s: %s\n", path, std::strerror(errno));
-    ::close(fd);
+    return nullptr;
   }
+  fd.release();  // the stream owns it now
   return file;
 }
 
 }  // namespace
 
-int load_os_image(const char* path, os_image& image) {
-  file_ptr file = open_regular_file(path);
+int load_os_image(const char* path, os_image& image, demo_image demo) {
+  file_ptr file = open_image_file(path);
   if (!file) {
     return -1;
   }
@@ -113,6 +90,10 @@ int load_os_image(const char* path, os_image& image) {
     return -1;
   }
   if (verify_mpc4000_firmware(bytes.get(), length) != 0) {
+    return -1;
+  }
+  if (demo == demo_image::refuse && image::is_demo(bytes.get(), length)) {
+    out::error("Firmware file is Veltrin's demo image, not an MPC4000 OS.\n");
     return -1;
   }
   image.bytes = std::move(bytes);

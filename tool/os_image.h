@@ -1,8 +1,5 @@
-// Loading an OS image file and checking that it is an MPC4000 OS image.
-//
-// An OS image is written to the flash unchanged and whole. Only one field of it is examined: the
-// 24 ASCII characters "MPC4000 Operating System" at offset 32, so a file must hold at least 56
-// bytes.
+// Loading an OS image file into memory and checking it against the image rule (image_file.h),
+// with the tool's messages.
 #pragma once
 
 #include <cstddef>
@@ -10,11 +7,6 @@
 #include <memory>
 
 namespace vt {
-
-constexpr std::size_t signature_offset = 32;
-constexpr std::size_t signature_length = 24;
-constexpr std::size_t min_image_length = signature_offset + signature_length;
-extern const char os_image_signature[signature_length + 1];
 
 // Chunk offsets travel to the sampler as 32-bit numbers, so no image can be larger than this.
 constexpr std::uint64_t max_image_length = 0xFFFFFFFFull;
@@ -29,8 +21,16 @@ struct os_image {
 // are not an MPC4000 OS image, else 0.
 int verify_mpc4000_firmware(const std::uint8_t* bytes, std::size_t length);
 
+// Whether the program may install Veltrin's demo image: only the simulated sampler may, so the
+// demo can never reach a real sampler.
+enum class demo_image { refuse, accept };
+
+// What the program this was linked into does with the demo image: the libusb platform refuses it,
+// the simulated one accepts it.
+demo_image platform_demo_image();
+
 // Reads the whole file and checks it. On failure one message (two for a wrong signature) is on
 // standard error, -1 is returned and nothing stays allocated or open.
-int load_os_image(const char* path, os_image& image);
+int load_os_image(const char* path, os_image& image, demo_image demo);
 
 }  // namespace vt

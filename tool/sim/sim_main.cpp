@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "../os_image.h"
 #include "sim_platform.h"
 
 #ifndef VTFLASH_SIM_DEFAULT
@@ -23,6 +24,10 @@ std::unique_ptr<usb_platform> make_platform() {
     return nullptr;
   }
   return std::make_unique<sim::sim_platform>(std::move(setup));
+}
+
+demo_image platform_demo_image() {
+  return demo_image::accept;
 }
 
 }  // namespace vt

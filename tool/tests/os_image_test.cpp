@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "image_file.h"
 #include "os_image.h"
 #include "process.h"
 
@@ -40,6 +41,12 @@ std::vector<unsigned char> lower_case_signature() {
   return bytes;
 }
 
+std::vector<unsigned char> demo_image() {
+  auto bytes = make_image(1000);
+  vt::image::mark_demo(bytes.data(), bytes.size());
+  return bytes;
+}
+
 std::vector<unsigned char> shifted_signature() {
   std::vector<unsigned char> bytes(100, 0);
   const char* signature = "MPC4000 Operating System";
@@ -56,7 +63,7 @@ TEST_P(ImageCheck, AcceptsOnlyTheSignatureAtOffset32) {
   write_file(path, c.bytes);
   vt::os_image image;
   ::testing::internal::CaptureStderr();
-  const int result = vt::load_os_image(path.c_str(), image);
+  const int result = vt::load_os_image(path.c_str(), image, vt::demo_image::refuse);
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(err, c.message);
   EXPECT_EQ(result, c.message.empty() ? 0 : -1);
@@ -80,13 +87,16 @@ INSTANTIATE_TEST_SUITE_P(
                       image_case{"LowerCaseSignature", lower_case_signature(), mismatch},
                       image_case{"ShiftedByOne", shifted_signature(), mismatch},
                       image_case{"LastSignatureByteWrong", with(make_image(100), 55, 'M'),
-                                 mismatch}),
+                                 mismatch},
+                      image_case{"DemoImage", demo_image(),
+                                 "Firmware file is Veltrin's demo image, not an MPC4000 OS.\n"},
+                      image_case{"DemoMarkerCutShort", truncated(demo_image(), 80), ""}),
     [](const auto& test) { return std::string(test.param.name); });
 
 std::string load_error(const std::string& path) {
   vt::os_image image;
   ::testing::internal::CaptureStderr();
-  const int result = vt::load_os_image(path.c_str(), image);
+  const int result = vt::load_os_image(path.c_str(), image, vt::demo_image::refuse);
   std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(result, -1);
   EXPECT_FALSE(image.loaded);
