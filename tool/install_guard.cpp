@@ -52,10 +52,11 @@ install_guard::~install_guard() {
   sigaction(SIGTERM, &old_term_, nullptr);
   sigaction(SIGINT, &old_int_, nullptr);
   sigaction(SIGHUP, &old_hup_, nullptr);
+  stop_signals = 0;
   release_sleep_inhibitor(inhibitor_);
 }
 
-bool install_guard::stop_requested() const {
+bool stop_requested() {
   return stop_signals >= 2;
 }
 

@@ -7,6 +7,8 @@
 //   SIGTERM to the session, or a Ctrl-C pressed by mistake, cannot break a flash.
 // - A second one asks to stop; the installation looks at `stop_requested` between two steps, so
 //   the exchange in progress (command, data, status) always completes.
+// main holds one around the installation; code that runs it without one (tests, benchmarks) is
+// never asked to stop.
 // - The computer is kept from sleeping, shutting down, idling and reacting to its lid, where the
 //   system offers that (a logind inhibitor on Linux, a power assertion on macOS).
 // When it goes, the signals get back the effect they had and the computer may sleep again.
@@ -25,14 +27,15 @@ class install_guard {
   install_guard(const install_guard&) = delete;
   install_guard& operator=(const install_guard&) = delete;
 
-  bool stop_requested() const;
-
  private:
   struct sigaction old_hup_ {};
   struct sigaction old_int_ {};
   struct sigaction old_term_ {};
   int inhibitor_ = -1;  // held for as long as the guard lives; -1 when none could be taken
 };
+
+// Whether a second SIGINT or SIGTERM came while a guard lives.
+bool stop_requested();
 
 // The platform's hold on sleep and shutdown: a handle to give back to `release_sleep_inhibitor`,
 // or -1 when there is none (no logind on the system bus, a container). Prints nothing.

@@ -89,9 +89,10 @@ int read_exact(usb_handle& handle, std::uint8_t* data, std::size_t length) {
 
 constexpr const char* run_again = "Run the installation again before restarting the MPC4000.";
 
-int erase_flash(usb_handle& handle, std::uint32_t blocks, const install_guard& guard) {
+// A stop asked for (see install_guard) is honoured before the next step, never inside one.
+int erase_flash(usb_handle& handle, std::uint32_t blocks) {
   for (std::uint32_t b = 0; b < blocks; ++b) {
-    if (guard.stop_requested()) {
+    if (stop_requested()) {
       out::failure_context("Erase stopped at block %u. %s\n", b, run_again);
       return -1;
     }
@@ -107,11 +108,11 @@ int erase_flash(usb_handle& handle, std::uint32_t blocks, const install_guard& g
 }
 
 int write_image(usb_handle& handle, const std::uint8_t* image, std::size_t image_length,
-                std::uint32_t chunk_size, const install_guard& guard) {
+                std::uint32_t chunk_size) {
   const auto chunks = static_cast<std::uint32_t>((image_length + chunk_size - 1) / chunk_size);
   for (std::uint32_t g = 0; g < chunks; ++g) {
     const auto offset = static_cast<std::uint32_t>(static_cast<std::uint64_t>(g) * chunk_size);
-    if (guard.stop_requested()) {
+    if (stop_requested()) {
       out::failure_context("Write stopped at offset 0x%08x. %s\n", offset, run_again);
       return -1;
     }
@@ -128,18 +129,6 @@ int write_image(usb_handle& handle, const std::uint8_t* image, std::size_t image
   }
   out::end_progress();
   return 0;
-}
-
-// From the first erase to the last chunk nothing may stop the installation by accident.
-int erase_and_write(usb_handle& handle, const std::uint8_t* image, std::size_t image_length,
-                    std::uint32_t blocks, std::uint32_t chunk_size) {
-  const install_guard guard;
-  out::report("Erasing flash...\n");
-  if (erase_flash(handle, blocks, guard) != 0) {
-    return -1;
-  }
-  out::report("Writing firmware...\n");
-  return write_image(handle, image, image_length, chunk_size, guard);
 }
 
 }  // namespace
@@ -230,7 +219,12 @@ int run_update(usb_handle& handle, const std::uint8_t* image, std::size_t image_
   }
   out::report("Firmware: %zu bytes. Flash: %u blocks x %u bytes (%llu bytes).\n", image_length,
               blocks, block_size, flash_size);
-  if (erase_and_write(handle, image, image_length, blocks, chunk_size) != 0) {
+  out::report("Erasing flash...\n");
+  if (erase_flash(handle, blocks) != 0) {
+    return -1;
+  }
+  out::report("Writing firmware...\n");
+  if (write_image(handle, image, image_length, chunk_size) != 0) {
     return -1;
   }
   out::report("OS upload complete. Restart the MPC4000 after the device reports completion.\n");

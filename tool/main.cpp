@@ -5,6 +5,7 @@
 #include <csignal>
 
 #include "device.h"
+#include "install_guard.h"
 #include "loader.h"
 #include "options.h"
 #include "os_image.h"
@@ -46,6 +47,8 @@ int run_device(vt::usb_platform& platform, const vt::tool_options& options,
   if (image == nullptr || !image->loaded) {
     return 0;
   }
+  // From the first erase to the last chunk nothing may stop the installation by accident.
+  const vt::install_guard guard;
   return vt::run_update(handle, image->bytes.get(), image->length, geometry.blocks,
                         geometry.block_size, options.chunk_size) == 0
              ? 0

@@ -79,6 +79,16 @@ class logind_mock {
 
   const std::string& address() const { return address_; }
 
+  // logind drops an inhibitor when it sees its descriptor closed, on a later turn of its loop
+  // than the tool's end: each call gives it one more turn.
+  std::vector<std::string> inhibitors_once_released() {
+    std::vector<std::string> now = inhibitors();
+    for (int turn = 0; turn < 100 && !now.empty(); ++turn) {
+      now = inhibitors();
+    }
+    return now;
+  }
+
   // The inhibitors logind holds now, as "what who why mode".
   std::vector<std::string> inhibitors() {
     sd_bus_error error = SD_BUS_ERROR_NULL;
@@ -203,7 +213,7 @@ TEST_P(Interruption, EndsWhereItSaysWithTheFlashInWholeSteps) {
   ::close(gate_fd);  // the sampler goes on
 
   EXPECT_EQ(tool.finish(), c.status) << tool.output();
-  EXPECT_EQ(logind->inhibitors(), std::vector<std::string>{});
+  EXPECT_EQ(logind->inhibitors_once_released(), std::vector<std::string>{});
   if (c.away == reader::stays) {
     const std::string& out = tool.output();
     ASSERT_GE(out.size(), c.says.size()) << out;
