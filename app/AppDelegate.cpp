@@ -6,7 +6,6 @@
 #include <QFontDatabase>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -19,6 +18,7 @@
 #include "PlainLabel.h"
 #include "StatusDot.h"
 #include "TextFormat.h"
+#include "ToolRunner.h"
 #include "Translations.h"
 
 namespace {
@@ -45,8 +45,8 @@ AppDelegate::AppDelegate(std::unique_ptr<Dialogs> dialogs, QObject* parent)
 
 AppDelegate::~AppDelegate() {
   // Quitting does nothing to a flash tool that still runs: a tool stopped in the middle of a
-  // write would leave the sampler without an OS. The process object is let go, not destroyed,
-  // because destroying it would kill the tool.
+  // write would leave the sampler without an OS. The run, with its process object, is let go,
+  // not destroyed, because destroying it would kill the tool.
   if (currentTask_) {
     currentTask_->disconnect(this);
     currentTask_->setParent(nullptr);

@@ -13,11 +13,11 @@ class PlainLabel;
 class QAbstractButton;
 class QMenuBar;
 class QPlainTextEdit;
-class QProcess;
 class QProgressBar;
 class QPushButton;
 class SegmentedControl;
 class StatusDot;
+class ToolRunner;
 class WaitGirlView;
 
 // What the application knows about the sampler. Only a device check changes it.
@@ -29,13 +29,18 @@ enum DeviceState : qint64 {
 };
 
 // The one controller of the application: it owns the window and its views, the chosen OS image,
-// what is known about the sampler, the current operation and the flash tool process while one
-// runs. Every action of the window ends in one of its methods. Property setters only store; the
-// methods that change state call refreshTexts and updateButtons themselves.
+// what is known about the sampler, the current operation and the flash tool run while one is
+// under way. Every action of the window and every signal of the run ends in one of its methods.
+// Property setters only store; the methods that change state call refreshTexts and updateButtons
+// themselves.
 class AppDelegate : public QObject {
   Q_OBJECT
 
  public:
+  // What a run of the flash tool is for: a device check ("--info") or an installation.
+  enum class RunMode { None, Info, Install };
+  Q_ENUM(RunMode)
+
   // `dialogs` answers the confirmations and shows the alerts and the open panel; null means the
   // on-screen QtDialogs.
   explicit AppDelegate(std::unique_ptr<Dialogs> dialogs = nullptr, QObject* parent = nullptr);
@@ -69,15 +74,12 @@ class AppDelegate : public QObject {
   QString loaderPath() const;
   void checkDevice();
   void installFirmware();
-  void runLoaderWithArguments(const QStringList& arguments, const QString& mode);
+  void runLoaderWithArguments(const QStringList& arguments, RunMode mode);
   void handleTaskOutput(const QString& text);
-  // One chunk of the tool's output as text: UTF-8 when the bytes are valid UTF-8 by themselves,
-  // else ISO Latin 1.
-  static QString decodeOutputChunk(const QByteArray& bytes);
 
   // Output parsing and completion (AppDelegate_Completion.cpp).
   void parseProgressFromText(const QString& text);
-  void handleTaskFinished(int status, const QString& mode);
+  void handleTaskFinished(int status, RunMode mode);
 
   // The bundle directory: the folder two levels above `executableDir` when that folder is
   // "<X>.app/Contents/MacOS", else `executableDir` itself.
@@ -134,15 +136,14 @@ class AppDelegate : public QObject {
   void setOperationKey(const QString& key) { operationKey_ = key; }
   int operationPercent() const { return operationPercent_; }
   void setOperationPercent(int percent) { operationPercent_ = percent; }
-  QProcess* currentTask() const { return currentTask_; }
-  QString currentMode() const { return currentMode_; }
-  void setCurrentMode(const QString& mode) { currentMode_ = mode; }
-  QString taskOutput() const { return taskOutput_; }
-  void setTaskOutput(const QString& output) { taskOutput_ = output; }
+  // The run under way, or null.
+  ToolRunner* currentTask() const { return currentTask_; }
+  // The mode of the run under way as its name, "info" or "install"; a null string when idle.
+  QString currentMode() const;
 
  signals:
   // A run has ended and handleTaskFinished has done all its work, final alert included.
-  void runFinished(int status, const QString& mode);
+  void runFinished(int status, AppDelegate::RunMode mode);
 
  private:
   void buildWindow();
@@ -150,8 +151,9 @@ class AppDelegate : public QObject {
   void attachMainMenu();
   void refreshDeviceStatus();
   void refreshFirmwareLabel();
-  void readTaskOutput();
-  void taskDidFinish();
+  void taskDidStart();
+  void taskFailedToStart(const QString& reason);
+  void taskDidFinish(int status);
   void releaseTask();
 
   std::unique_ptr<Dialogs> dialogs_;
@@ -186,7 +188,6 @@ class AppDelegate : public QObject {
   QString deviceGeometry_;
   QString operationKey_;
   int operationPercent_ = 0;
-  QProcess* currentTask_ = nullptr;  // a child of this controller while it runs
-  QString currentMode_;
-  QString taskOutput_;
+  ToolRunner* currentTask_ = nullptr;  // a child of this controller while it runs
+  RunMode currentMode_ = RunMode::None;
 };

@@ -20,23 +20,21 @@ void AppDelegate::parseProgressFromText(const QString& text) {
   }
 }
 
-void AppDelegate::handleTaskFinished(int status, const QString& mode) {
-  // `mode` may be a reference to currentMode_, which is cleared below.
-  const QString runMode = mode;
+void AppDelegate::handleTaskFinished(int status, RunMode mode) {
   const bool hadProcess = currentTask_ != nullptr;
   releaseTask();
-  currentMode_ = QString();
+  currentMode_ = RunMode::None;
   if (girlView_) {
     girlView_->stopWaiting();
   }
 
   const bool succeeded = status == 0;
-  if (runMode == QLatin1String("info")) {
+  if (mode == RunMode::Info) {
     // The device state is set first, so the redraw shows it, with the geometry when ready.
     deviceState_ = succeeded ? DeviceStateReady : DeviceStateFailed;
     setOperation(succeeded ? QStringLiteral("op.deviceReady") : QStringLiteral("op.checkFailed"),
                  -1);
-  } else if (runMode == QLatin1String("install")) {
+  } else if (mode == RunMode::Install) {
     if (succeeded) {
       setProgressValue(100.0);
     }
@@ -49,12 +47,12 @@ void AppDelegate::handleTaskFinished(int status, const QString& mode) {
   updateButtons();
 
   // The labels, the log and the buttons behind the alert already show the final state.
-  if (runMode == QLatin1String("install")) {
+  if (mode == RunMode::Install) {
     if (succeeded) {
       dialogs_->alert(Dialogs::Style::Informational, L("done.title"), L("done.text"));
     } else {
       dialogs_->alert(Dialogs::Style::Warning, L("failed.title"), L("failed.text"));
     }
   }
-  emit runFinished(status, runMode);
+  emit runFinished(status, mode);
 }

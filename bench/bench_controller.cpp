@@ -17,6 +17,7 @@
 
 #include "AppDelegate.h"
 #include "Dialogs.h"
+#include "ToolRunner.h"
 
 namespace {
 
@@ -90,7 +91,7 @@ void FeedRun(benchmark::State& state, unsigned blocks, unsigned chunks) {
     QCoreApplication::processEvents();
     state.ResumeTiming();
     for (const QByteArray& chunk : pipe) {
-      controller->app.handleTaskOutput(AppDelegate::decodeOutputChunk(chunk));
+      controller->app.handleTaskOutput(ToolRunner::decodeOutputChunk(chunk));
       QCoreApplication::processEvents();
     }
     state.PauseTiming();
@@ -130,12 +131,12 @@ void BM_RecordsAfterLog(benchmark::State& state) {
     state.PauseTiming();
     auto controller = std::make_unique<Controller>();
     for (const QByteArray& chunk : before) {
-      controller->app.handleTaskOutput(AppDelegate::decodeOutputChunk(chunk));
+      controller->app.handleTaskOutput(ToolRunner::decodeOutputChunk(chunk));
     }
     QCoreApplication::processEvents();
     state.ResumeTiming();
     for (const QByteArray& chunk : pipe) {
-      controller->app.handleTaskOutput(AppDelegate::decodeOutputChunk(chunk));
+      controller->app.handleTaskOutput(ToolRunner::decodeOutputChunk(chunk));
       QCoreApplication::processEvents();
     }
     state.PauseTiming();

@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "AppDelegate.h"
+#include "ToolRunner.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-  const QString text = AppDelegate::decodeOutputChunk(bytes);
+  const QString text = ToolRunner::decodeOutputChunk(bytes);
   if (bytes.isEmpty()) {
     if (!text.isEmpty())
       std::abort();

@@ -8,6 +8,7 @@
 
 #include "AppDelegate.h"
 #include "Dialogs.h"
+#include "ToolRunner.h"
 
 namespace {
 
@@ -35,12 +36,11 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   controller->logView()->clear();
-  controller->setTaskOutput(QString());
   // The first byte splits the rest into two chunks, as two reads of the pipe would.
   const std::size_t split = size > 0 ? data[0] % (size + 1) : 0;
   const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   for (const QByteArray& chunk : {bytes.left(split), bytes.mid(split)}) {
-    controller->handleTaskOutput(AppDelegate::decodeOutputChunk(chunk));
+    controller->handleTaskOutput(ToolRunner::decodeOutputChunk(chunk));
   }
   const int percent = controller->operationPercent();
   const double bar = controller->progressValue();

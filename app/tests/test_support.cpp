@@ -94,11 +94,12 @@ Harness::Harness()
   dialogs_ = dialogs.get();
   app_ = std::make_unique<AppDelegate>(std::move(dialogs));
   app_->setBundlePath(bundle_);
-  QObject::connect(app_.get(), &AppDelegate::runFinished, [this](int status, const QString& mode) {
-    lastStatus_ = status;
-    lastMode_ = mode;
-    ++finishedRuns_;
-  });
+  QObject::connect(app_.get(), &AppDelegate::runFinished,
+                   [this](int status, AppDelegate::RunMode mode) {
+                     lastStatus_ = status;
+                     lastMode_ = mode;
+                     ++finishedRuns_;
+                   });
 }
 
 Harness::~Harness() {

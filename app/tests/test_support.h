@@ -141,7 +141,7 @@ class Harness {
 
   // The status and mode of the last completed run, and how many runs have completed.
   int lastStatus() const { return lastStatus_; }
-  QString lastMode() const { return lastMode_; }
+  AppDelegate::RunMode lastMode() const { return lastMode_; }
   int finishedRuns() const { return finishedRuns_; }
 
  private:
@@ -153,6 +153,6 @@ class Harness {
   RecordingDialogs* dialogs_;
   std::unique_ptr<AppDelegate> app_;
   int lastStatus_ = 0;
-  QString lastMode_;
+  AppDelegate::RunMode lastMode_ = AppDelegate::RunMode::None;
   int finishedRuns_ = 0;
 };

@@ -100,7 +100,8 @@ const QByteArray kWaitAtGate = "read go < \"$VELTRIN_TEST_GATE\"\n";
 TEST(DeviceCheck, SuccessfulCheckShowsReadyWithTheGeometry) {
   Harness h;
   h.launch();
-  h.installTool(ShellTool(kOpenedLine + kGeometryLine + "exit 0"));
+  Gate gate(h.scratchPath(QStringLiteral("gate")));
+  h.installTool(ShellTool(kWaitAtGate + kOpenedLine + kGeometryLine + "exit 0"));
 
   h.app().checkDevice();
   EXPECT_EQ(h.app().deviceState(), DeviceStateChecking);
@@ -110,8 +111,9 @@ TEST(DeviceCheck, SuccessfulCheckShowsReadyWithTheGeometry) {
   EXPECT_EQ(h.app().deviceStatusLabel()->text(), QStringLiteral("Checking MPC4000\u2026"));
   EXPECT_TRUE(AllButtonsDisabled(h.app()));
   EXPECT_TRUE(h.app().languageControl()->isEnabled());
-  EXPECT_TRUE(h.app().girlView()->isAnimating());
+  EXPECT_TRUE(h.waitUntil([&] { return h.app().girlView()->isAnimating(); }));
 
+  ASSERT_TRUE(gate.open(h));
   ASSERT_TRUE(h.waitForRun());
   EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
   EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.deviceReady"));
@@ -197,14 +199,12 @@ TEST_P(MissingTool, CheckFailsWithTheExpectedPathAndNoExitLine) {
   if (GetParam().placeUnexecutable) {
     h.installTool(ShellTool("exit 0"), false);
   }
-  h.app().setTaskOutput(QStringLiteral("earlier run"));
   h.app().checkDevice();
   EXPECT_EQ(h.app().currentTask(), nullptr);
   EXPECT_EQ(h.app().deviceState(), DeviceStateFailed);
   EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.checkFailed"));
   EXPECT_EQ(h.log(),
             QStringLiteral("Veltrin started.\nHelper not found: %1/vtflash\n").arg(h.workPath()));
-  EXPECT_EQ(h.app().taskOutput(), QStringLiteral("earlier run"));
   EXPECT_TRUE(h.dialogs().alerts.isEmpty());
   EXPECT_TRUE(h.app().checkButton()->isEnabled());
 }
@@ -231,6 +231,7 @@ TEST(Install, ToolThatCannotStartLogsTheReasonAndExitLine) {
   PrepareInstall(h);
   h.installTool("#!/nonexistent/interpreter\n");
   h.app().installFirmware();
+  ASSERT_TRUE(h.waitForRun());
   EXPECT_EQ(h.app().currentTask(), nullptr);
   EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.error"));
   const QString log = h.log();
@@ -248,6 +249,7 @@ TEST(DeviceCheck, ToolThatCannotStartFailsTheDevice) {
   h.launch();
   h.installTool("#!/nonexistent/interpreter\n");
   h.app().checkDevice();
+  ASSERT_TRUE(h.waitForRun());
   EXPECT_EQ(h.app().deviceState(), DeviceStateFailed);
   EXPECT_EQ(h.finishedRuns(), 1);
   EXPECT_EQ(h.lastStatus(), -1);
@@ -372,7 +374,7 @@ TEST(Runner, ActionsWhileAToolRunsAreIgnored) {
   const QString log = h.log();
   h.app().checkDevice();
   h.app().installFirmware();
-  h.app().runLoaderWithArguments({QStringLiteral("--info")}, QStringLiteral("info"));
+  h.app().runLoaderWithArguments({QStringLiteral("--info")}, AppDelegate::RunMode::Info);
   EXPECT_EQ(h.log(), log);
   EXPECT_TRUE(h.dialogs().confirmations.isEmpty());
   ASSERT_TRUE(gate.open(h));
@@ -395,12 +397,12 @@ TEST(Runner, ProgressLineSplitAcrossTwoWritesMatchesNeitherPiece) {
   Gate gate(h.scratchPath(QStringLiteral("gate")));
   h.installTool(ShellTool("printf '\\rEra'\n" + kWaitAtGate + "printf 'se  50%% (1/2)'\nexit 1"));
   h.app().installFirmware();
-  ASSERT_TRUE(h.waitUntil([&] { return h.app().taskOutput().contains(QLatin1String("Era")); }));
+  ASSERT_TRUE(h.waitUntil([&] { return h.log().endsWith(QLatin1String("\nEra")); }));
   ASSERT_TRUE(gate.open(h));
   ASSERT_TRUE(h.waitForRun());
-  EXPECT_EQ(h.app().taskOutput(), QStringLiteral("\rErase  50% (1/2)"));
   EXPECT_EQ(h.app().progressValue(), 0.0);
-  EXPECT_TRUE(h.log().contains(QStringLiteral("\nEra")));
+  EXPECT_TRUE(
+      h.log().endsWith(QStringLiteral("--yes\n\nErase  50% (1/2)Process exited with code 1.\n")));
 }
 
 TEST(Runner, CharacterSplitAcrossTwoWritesShowsAsLatin1) {
@@ -409,10 +411,10 @@ TEST(Runner, CharacterSplitAcrossTwoWritesShowsAsLatin1) {
   Gate gate(h.scratchPath(QStringLiteral("gate")));
   h.installTool(ShellTool("printf 'caf\\303'\n" + kWaitAtGate + "printf '\\251\\n'"));
   h.app().checkDevice();
-  ASSERT_TRUE(h.waitUntil([&] { return !h.app().taskOutput().isEmpty(); }));
+  ASSERT_TRUE(h.waitUntil([&] { return h.log().contains(QLatin1String("caf")); }));
   ASSERT_TRUE(gate.open(h));
   ASSERT_TRUE(h.waitForRun());
-  EXPECT_EQ(h.app().taskOutput(), QStringLiteral("caf\u00c3\u00a9\n"));
+  EXPECT_TRUE(h.log().contains(QStringLiteral("--info\ncaf\u00c3\u00a9\nProcess exited")));
 }
 
 TEST(Runner, InvalidUtf8ChunkShowsAsLatin1AndValidTextAsUtf8) {
@@ -423,7 +425,7 @@ TEST(Runner, InvalidUtf8ChunkShowsAsLatin1AndValidTextAsUtf8) {
       ShellTool("printf 'caf\\351\\n'\n" + kWaitAtGate +
                 "printf '\\320\\223\\320\\276\\321\\202\\320\\276\\320\\262\\320\\276\\n'"));
   h.app().checkDevice();
-  ASSERT_TRUE(h.waitUntil([&] { return !h.app().taskOutput().isEmpty(); }));
+  ASSERT_TRUE(h.waitUntil([&] { return h.log().contains(QLatin1String("caf")); }));
   ASSERT_TRUE(gate.open(h));
   ASSERT_TRUE(h.waitForRun());
   EXPECT_TRUE(
@@ -437,14 +439,13 @@ TEST(Runner, LargeBurstOfProgressArrivesCompleteAndInOrder) {
   h.app().installFirmware();
   ASSERT_TRUE(h.waitForRun());
   const QString expected = ExpectedProgress("Erase", 4096) + ExpectedProgress("Write", 2048);
-  EXPECT_EQ(h.app().taskOutput(), expected);
   QString lines = expected;
   lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   EXPECT_TRUE(h.log().contains(lines + QStringLiteral("Process exited with code 0.\n")));
   EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.done"));
 }
 
-TEST(Runner, EachRunStartsAFreshRawOutput) {
+TEST(Runner, SecondRunFollowsTheFirstInTheLog) {
   Harness h;
   h.launch();
   h.installTool(ShellTool("echo first"));
@@ -453,7 +454,6 @@ TEST(Runner, EachRunStartsAFreshRawOutput) {
   h.installTool(ShellTool("echo second"));
   h.app().checkDevice();
   ASSERT_TRUE(h.waitForRun());
-  EXPECT_EQ(h.app().taskOutput(), QStringLiteral("second\n"));
   EXPECT_TRUE(h.log().contains(
       QStringLiteral("first\nProcess exited with code 0.\n$ vtflash --info\nsecond\n")));
 }
