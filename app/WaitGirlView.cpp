@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <utility>
 
 #include "wait_girl_frames.h"
 
@@ -21,7 +23,7 @@ constexpr int kInset = 10;
 constexpr qreal kOuterRadius = 14;
 constexpr qreal kInnerRadius = 6;
 
-// How long a start may wait for the desktop's answer about reduced motion before it animates.
+// How long the desktop may take to answer about reduced motion before the view animates.
 constexpr int kReducedMotionWaitMs = 250;
 
 int ColorComponent(double t, double scale, double offset) {
@@ -88,34 +90,57 @@ QImage DecodeWaitGirlFrame(const std::uint8_t* record, std::size_t size) {
   return DecodeRecord(record, record + size);
 }
 
-bool SystemPrefersReducedMotion() {
+void AskSystemPrefersReducedMotion(QObject* context, std::function<void(bool)> answer) {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
   // GNOME keeps the setting in dconf, which gsettings reads from a mapped file without asking a
   // service; other desktops give no answer we could read without blocking.
-  if (!qgetenv("XDG_CURRENT_DESKTOP").contains("GNOME"))
-    return false;
-  const QString gsettings = QStandardPaths::findExecutable(QStringLiteral("gsettings"));
-  if (gsettings.isEmpty())
-    return false;
-  QProcess process;
-  process.start(gsettings, {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.interface"),
-                            QStringLiteral("enable-animations")});
-  // A lookup that does not answer in time is ended, and the view animates.
-  if (!process.waitForFinished(kReducedMotionWaitMs)) {
-    process.kill();
-    process.waitForFinished();
-    return false;
+  const QString gsettings = qgetenv("XDG_CURRENT_DESKTOP").contains("GNOME")
+                                ? QStandardPaths::findExecutable(QStringLiteral("gsettings"))
+                                : QString();
+  if (gsettings.isEmpty()) {
+    answer(false);
+    return;
   }
-  if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-    return false;
-  return process.readAllStandardOutput().trimmed() == "false";
+  auto* lookup = new QProcess(context);
+  auto* timeout = new QTimer(lookup);
+  // One answer, from whichever comes first: the lookup's result, its failure or the time-out.
+  auto pending = std::make_shared<std::function<void(bool)>>(std::move(answer));
+  const auto reply = [pending](bool reduceMotion) {
+    if (*pending) {
+      std::exchange(*pending, nullptr)(reduceMotion);
+    }
+  };
+  QObject::connect(lookup, &QProcess::finished, lookup,
+                   [lookup, reply](int code, QProcess::ExitStatus status) {
+                     const bool off = lookup->readAllStandardOutput().trimmed() == "false";
+                     reply(status == QProcess::NormalExit && code == 0 && off);
+                     lookup->deleteLater();
+                   });
+  QObject::connect(lookup, &QProcess::errorOccurred, lookup,
+                   [lookup, reply](QProcess::ProcessError error) {
+                     if (error == QProcess::FailedToStart) {
+                       reply(false);
+                       lookup->deleteLater();
+                     }
+                   });
+  // A lookup that does not answer in time is ended, and the view animates; its end then only
+  // cleans up.
+  QObject::connect(timeout, &QTimer::timeout, lookup, [lookup, reply] {
+    reply(false);
+    lookup->kill();
+  });
+  timeout->setSingleShot(true);
+  timeout->start(kReducedMotionWaitMs);
+  lookup->start(gsettings, {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.interface"),
+                            QStringLiteral("enable-animations")});
 #else
-  return false;
+  Q_UNUSED(context);
+  answer(false);
 #endif
 }
 
 WaitGirlView::WaitGirlView(QWidget* parent)
-    : QWidget(parent), reducedMotionQuery_(SystemPrefersReducedMotion) {
+    : QWidget(parent), reducedMotionQuery_(AskSystemPrefersReducedMotion) {
   frames_.reserve(wait_girl_frame_count);
   for (const std::uint8_t* record : wait_girl_frames)
     frames_.append(DecodeWaitGirlFrame(record));
@@ -124,9 +149,23 @@ WaitGirlView::WaitGirlView(QWidget* parent)
 WaitGirlView::~WaitGirlView() = default;
 
 void WaitGirlView::startWaiting() {
-  if (timer_)
+  if (timer_ || asking_)
     return;
-  if (reducedMotionQuery_ && reducedMotionQuery_()) {
+  if (!reducedMotionQuery_) {
+    beginWaiting(false);
+    return;
+  }
+  asking_ = true;
+  const int question = ++question_;
+  reducedMotionQuery_(this, [this, question](bool reduceMotion) {
+    if (asking_ && question == question_)
+      beginWaiting(reduceMotion);
+  });
+}
+
+void WaitGirlView::beginWaiting(bool reduceMotion) {
+  asking_ = false;
+  if (reduceMotion) {
     showFrame(kStillFrame);
     return;
   }
@@ -138,6 +177,7 @@ void WaitGirlView::startWaiting() {
 }
 
 void WaitGirlView::stopWaiting() {
+  asking_ = false;
   timer_.reset();
   showFrame(kIdleFrame);
 }
@@ -158,7 +198,7 @@ bool WaitGirlView::isAnimating() const {
   return timer_ != nullptr;
 }
 
-void WaitGirlView::setReducedMotionQuery(std::function<bool()> query) {
+void WaitGirlView::setReducedMotionQuery(ReducedMotionQuery query) {
   reducedMotionQuery_ = std::move(query);
 }
 

@@ -20,9 +20,13 @@ QImage DecodeWaitGirlFrame(const std::uint8_t* record);
 // reached stay zero. A record shorter than its 4-byte header gives a null image.
 QImage DecodeWaitGirlFrame(const std::uint8_t* record, std::size_t size);
 
-// True when the user has asked the desktop to reduce motion. On GNOME this is the
-// "enable-animations" setting, read with a short bounded wait; elsewhere the answer is no.
-bool SystemPrefersReducedMotion();
+// Asks whether the user wants reduced motion and hands the answer to `answer` once: at once when
+// there is nothing to ask, else later from the event loop. On GNOME this is the
+// "enable-animations" setting, given a short time to answer; elsewhere the answer is no. The
+// question never waits: the window keeps drawing and taking input while it is open. `context`
+// bounds it: once that object is gone, no answer comes.
+void AskSystemPrefersReducedMotion(QObject* context, std::function<void(bool)> answer);
+using ReducedMotionQuery = std::function<void(QObject* context, std::function<void(bool)> answer)>;
 
 // The small pixel-art scene at the left of the window: an idle picture, and while the flash tool
 // runs a girl who taps her foot while a speech bubble asks to wait.
@@ -38,10 +42,11 @@ class WaitGirlView : public QWidget {
   explicit WaitGirlView(QWidget* parent = nullptr);
   ~WaitGirlView() override;
 
-  // Starts the animation, or shows the still picture when reduced motion is wanted. A second start
-  // while the animation runs changes nothing.
+  // Asks whether reduced motion is wanted, then starts the animation, or shows the still picture.
+  // The idle picture stays until the answer is in. A second start while the animation runs or
+  // the question is open changes nothing.
   void startWaiting();
-  // Stops the animation (if any) and shows the idle picture.
+  // Stops the animation (if any), forgets an open question and shows the idle picture.
   void stopWaiting();
   // One step of the animation: frames 1, 2, 3, 4, 5, then 4 and 5 in turn.
   void tick();
@@ -56,8 +61,8 @@ class WaitGirlView : public QWidget {
   const QTimer* timer() const { return timer_.get(); }
 
   // Replaces the question "does the user want reduced motion?" (tests; the default asks the
-  // platform with SystemPrefersReducedMotion).
-  void setReducedMotionQuery(std::function<bool()> query);
+  // platform with AskSystemPrefersReducedMotion).
+  void setReducedMotionQuery(ReducedMotionQuery query);
 
   // Where a frame is drawn in a view with these bounds (Qt coordinates), and at which scale.
   static int scaleForBounds(const QRect& bounds);
@@ -67,8 +72,14 @@ class WaitGirlView : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  // Shows the still picture or starts the animation, as the answer about reduced motion says.
+  void beginWaiting(bool reduceMotion);
+
   QList<QImage> frames_;
   std::unique_ptr<QTimer> timer_;
   int frameIndex_ = kIdleFrame;
-  std::function<bool()> reducedMotionQuery_;
+  ReducedMotionQuery reducedMotionQuery_;
+  // The number of the latest start; an answer to an earlier one, or one after a stop, is late.
+  int question_ = 0;
+  bool asking_ = false;
 };

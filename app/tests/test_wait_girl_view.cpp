@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
@@ -254,12 +256,12 @@ TEST(Drawing, ShowsTheFrameThatWasAskedFor) {
             view.frames()[4].scaled(212, 152).convertToFormat(QImage::Format_RGB32));
 }
 
-// A view whose reduced-motion answer is fixed, counting how often it was asked.
+// A view whose reduced-motion answer is fixed and given at once, counting how often it was asked.
 struct TestView {
   explicit TestView(bool reducedMotion) {
-    view.setReducedMotionQuery([this, reducedMotion] {
+    view.setReducedMotionQuery([this, reducedMotion](QObject*, std::function<void(bool)> answer) {
       ++questions;
-      return reducedMotion;
+      answer(reducedMotion);
     });
   }
   WaitGirlView view;
@@ -362,6 +364,29 @@ TEST(Animation, ReducedMotionShowsTheStillRequestWithoutATimer) {
   EXPECT_EQ(t.view.frameIndex(), 0);
 }
 
+TEST(Animation, IdlePictureStaysUntilTheAnswerAndAnAnswerAfterAStopIsIgnored) {
+  WaitGirlView view;
+  std::vector<std::function<void(bool)>> answers;
+  view.setReducedMotionQuery(
+      [&answers](QObject*, std::function<void(bool)> answer) { answers.push_back(answer); });
+  view.startWaiting();
+  view.startWaiting();
+  ASSERT_EQ(answers.size(), 1u) << "one question while it is open";
+  EXPECT_EQ(view.frameIndex(), 0);
+  EXPECT_FALSE(view.isAnimating());
+  answers[0](false);
+  EXPECT_EQ(view.frameIndex(), 1);
+  EXPECT_TRUE(view.isAnimating());
+
+  view.stopWaiting();
+  view.startWaiting();
+  view.stopWaiting();
+  ASSERT_EQ(answers.size(), 2u);
+  answers[1](true);
+  EXPECT_EQ(view.frameIndex(), 0);
+  EXPECT_FALSE(view.isAnimating());
+}
+
 TEST(Animation, FrameOutsideTheTableIsIgnored) {
   WaitGirlView view;
   view.showFrame(2);
@@ -397,7 +422,17 @@ class ReducedMotionSetting : public ::testing::Test {
     tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("PATH", dir_.path().toUtf8() + ":" + savedPath_);
     qputenv("XDG_CURRENT_DESKTOP", desktop);
-    return SystemPrefersReducedMotion();
+    QObject context;
+    std::optional<bool> answer;
+    AskSystemPrefersReducedMotion(&context, [&answer](bool reduce) { answer = reduce; });
+    if (desktop.contains("GNOME")) {
+      EXPECT_FALSE(answer.has_value()) << "the desktop's answer is never waited for";
+    }
+    const QDeadlineTimer guard(10000);  // against a hang only
+    while (!answer && !guard.hasExpired())
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_TRUE(answer.has_value());
+    return answer.value_or(false);
   }
 
  private:
