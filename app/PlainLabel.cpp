@@ -35,9 +35,7 @@ QColor TertiaryLabelColor(const QPalette& palette) {
   return WithAlpha(LabelColor(palette), kTertiaryAlpha);
 }
 
-PlainLabel::PlainLabel(QWidget* parent) : PlainLabel(QString(), parent) {}
-
-PlainLabel::PlainLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+PlainLabel::PlainLabel(QWidget* parent) : QLabel(parent) {
   setTextFormat(Qt::PlainText);
   setTextInteractionFlags(Qt::NoTextInteraction);
   setWordWrap(false);

@@ -20,7 +20,6 @@ class PlainLabel : public QLabel {
   enum class Tone { Primary, Secondary, Tertiary };
 
   explicit PlainLabel(QWidget* parent = nullptr);
-  PlainLabel(const QString& text, QWidget* parent = nullptr);
 
   Elide elideMode() const { return elide_; }
   void setElideMode(Elide mode);

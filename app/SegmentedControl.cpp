@@ -31,10 +31,6 @@ void SegmentedControl::setSelectedSegment(int index) {
   }
 }
 
-int SegmentedControl::segmentCount() const {
-  return int(group_->buttons().size());
-}
-
 QAbstractButton* SegmentedControl::segment(int index) const {
   return group_->button(index);
 }

@@ -18,7 +18,6 @@ class SegmentedControl : public QWidget {
   // Selects a segment without emitting segmentClicked.
   void setSelectedSegment(int index);
 
-  int segmentCount() const;
   QAbstractButton* segment(int index) const;
 
  signals:
