@@ -23,8 +23,10 @@ constexpr int kInset = 10;
 constexpr qreal kOuterRadius = 14;
 constexpr qreal kInnerRadius = 6;
 
-// How long the desktop may take to answer about reduced motion before the view animates.
-constexpr int kReducedMotionWaitMs = 250;
+// How long the desktop may take to answer about reduced motion before the view animates. Nothing
+// waits for the answer meanwhile; the idle picture only stays a little longer. A busy machine
+// can take a few hundred milliseconds just to start the lookup, which must not make it animate.
+constexpr int kReducedMotionWaitMs = 1000;
 
 int ColorComponent(double t, double scale, double offset) {
   return static_cast<int>(std::lround((t * scale + offset) * 255.0));
