@@ -270,6 +270,11 @@ usb_error sampler::receive(const std::uint8_t* data, std::size_t length, std::si
       return error;
     }
     accepted = length;
+    if (const fault* f = fault_of(fault::kind::short_write)) {
+      // The rest of the chunk never arrived: the loader has nothing complete to program.
+      accepted = std::min(f->length, length);
+      pending_status_ = status_length_mismatch;
+    }
     if (pending_status_ == status_ok) {
       pending_status_ = write_chunk(data, length);
     }

@@ -34,14 +34,21 @@ enum class transfer { command, data, reply, status };
 
 // One fault injected at one exchange of one phase (0-based; the geometry phase has exchange 0).
 struct fault {
-  enum class kind { status_code, short_status, bad_signature, short_geometry, transfer_error };
+  enum class kind {
+    status_code,
+    short_status,
+    bad_signature,
+    short_geometry,
+    transfer_error,
+    short_write,  // takes only `length` bytes of a chunk's data and reports success
+  };
   kind what = kind::status_code;
   vt::sim::phase where = phase::geometry;
   std::uint32_t index = 0;
   vt::sim::transfer on = transfer::status;  // for transfer errors
   usb_error error = usb_error::timeout;     // for transfer errors
   std::uint8_t code = 0;                    // for status_code
-  std::size_t length = 0;                   // for short_status and short_geometry
+  std::size_t length = 0;                   // for short_status, short_geometry, short_write
   std::array<std::uint8_t, 4> signature{};  // for bad_signature
 };
 

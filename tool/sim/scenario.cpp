@@ -101,6 +101,9 @@ bool parse_fault(const std::string& text, fault& f, std::string& error) {
     for (int i = 0; i < 4; ++i) {
       f.signature[i] = static_cast<std::uint8_t>(value >> (8 * (3 - i)));
     }
+  } else if (kind == "short_write") {
+    f.what = fault::kind::short_write;
+    ok = parse_into(arg, 0xFFFFFFFFu, f.length) && f.where == phase::write;
   } else if (kind == "timeout" || kind == "gone" || kind == "stall") {
     f.what = fault::kind::transfer_error;
     f.error = kind == "timeout" ? usb_error::timeout
@@ -111,7 +114,8 @@ bool parse_fault(const std::string& text, fault& f, std::string& error) {
   if (!ok) {
     error = "fault '" + text +
             "' is not one of status:0xNN, short_status:N (0-18), signature:HHHHHHHH, "
-            "short_geometry:N (0-7, geometry only), timeout:T, gone:T, stall:T "
+            "short_geometry:N (0-7, geometry only), short_write:N (write only), timeout:T, gone:T, "
+            "stall:T "
             "(T = command, data, reply or status)";
   }
   return ok;

@@ -6,11 +6,16 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "../output.h"
+
 namespace vt::sim {
 
 namespace {
 
 constexpr std::uint8_t bulk = 0x02;
+// The time-out the loader's host is expected to give every transfer. Written here apart from the
+// tool's own constant, so a change there shows up as a sampler that gives up.
+constexpr unsigned loader_timeout_ms = 120000;
 constexpr std::uint8_t interrupt = 0x03;
 
 usb_interface_desc interface_of(std::uint8_t number, std::vector<usb_endpoint> endpoints) {
@@ -60,6 +65,16 @@ class sim_connection final : public usb_connection {
  public:
   sim_connection(std::shared_ptr<const bus_state> bus, usb_config_desc config, bool is_sampler)
       : bus_(std::move(bus)), config_(std::move(config)), is_sampler_(is_sampler) {}
+  ~sim_connection() override {
+    // A real host releases a claimed interface when the device is closed; the tool must not rely
+    // on that, so the simulator says so.
+    if (claimed_) {
+      out::error("VTFLASH_SIM: interface %u was still claimed when the device was closed.\n",
+                 claimed_number_);
+    }
+  }
+  sim_connection(const sim_connection&) = delete;
+  sim_connection& operator=(const sim_connection&) = delete;
 
   usb_error get_configuration(int& value) override {
     value = is_sampler_ ? *bus_->active_configuration : config_.value;
@@ -100,25 +115,40 @@ class sim_connection final : public usb_connection {
     for (const usb_interface_desc& interface : config_.interfaces) {
       if (interface.number == number && active == config_.value) {
         claimed_ = true;
+        claimed_number_ = number;
         return usb_error::ok;
       }
     }
     return usb_error::other;
   }
-  void release_interface(std::uint8_t) override { claimed_ = false; }
+  void release_interface(std::uint8_t number) override {
+    if (claimed_ && number == claimed_number_) {
+      claimed_ = false;
+    }
+  }
   usb_error bulk_write(std::uint8_t endpoint, const std::uint8_t* data, std::size_t length,
-                       std::size_t& transferred, unsigned) override {
+                       std::size_t& transferred, unsigned timeout_ms) override {
     transferred = 0;
     if (!is_sampler_ || !claimed_ || endpoint != 0x02) {
       return usb_error::other;
     }
+    // The loader may take long over a step (a worn block erases slowly); a host that waits less
+    // than its two minutes gives up on a sampler that is still working.
+    if (timeout_ms != loader_timeout_ms) {
+      return usb_error::timeout;
+    }
     return bus_->model->receive(data, length, transferred);
   }
   usb_error bulk_read(std::uint8_t endpoint, std::uint8_t* data, std::size_t length,
-                      std::size_t& transferred, unsigned) override {
+                      std::size_t& transferred, unsigned timeout_ms) override {
     transferred = 0;
     if (!is_sampler_ || !claimed_ || endpoint != 0x81) {
       return usb_error::other;
+    }
+    // The loader may take long over a step (a worn block erases slowly); a host that waits less
+    // than its two minutes gives up on a sampler that is still working.
+    if (timeout_ms != loader_timeout_ms) {
+      return usb_error::timeout;
     }
     return bus_->model->send(data, length, transferred);
   }
@@ -128,6 +158,7 @@ class sim_connection final : public usb_connection {
   usb_config_desc config_;
   bool is_sampler_;
   bool claimed_ = false;
+  std::uint8_t claimed_number_ = 0;
 };
 
 class sim_device final : public usb_device {

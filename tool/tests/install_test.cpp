@@ -136,6 +136,15 @@ TEST_P(InstallFailure, ReportsWhereItStopped) {
   ASSERT_GE(out.size(), c.out_tail.size()) << out;
   EXPECT_EQ(out.substr(out.size() - c.out_tail.size()), c.out_tail);
   EXPECT_EQ(out.find("OS upload complete"), std::string::npos);
+
+  // On the one pipe the application reads, every line arrives where it was printed: the failure
+  // lines after the progress they stopped.
+  temp_dir dir;
+  write_file(dir.file("os.bin"), run.image);
+  vt::test::child_process merged(VTFLASH_SIM_PATH, {"--firmware", dir.file("os.bin"), "--yes"},
+                                 {"VTFLASH_SIM=" + c.scenario});
+  EXPECT_EQ(merged.finish(), c.status);
+  EXPECT_EQ(merged.output(), out + c.err);
 }
 
 const std::string erase_start = "Erasing flash...\n";
@@ -171,6 +180,11 @@ INSTANTIATE_TEST_SUITE_P(
             100000, 1,
             "USB read failed: IOReturn 0xe000404f.\n\nWrite failed at offset 0x00000000.\n",
             write_start},
+        failure_case{
+            "ShortWriteOfChunkData", "blocks=8,block_size=16384,fault=short_write:100@write1",
+            100000, 1,
+            "USB write failed: IOReturn 0xe00002bc.\n\nWrite failed at offset 0x00008000.\n",
+            "\rWrite  25% (1/4)"},
         failure_case{"StatusErrorLastWrite", "blocks=8,block_size=16384,fault=status:0x7f@write3",
                      100000, 1,
                      "Device returned status error 0x7f.\n\nWrite failed at offset 0x00018000.\n",

@@ -117,6 +117,8 @@ TEST(ImageFile, NonRegularFilesAreRefusedAtOnce) {
   EXPECT_EQ(load_error(dir.path()), "Could not open " + dir.path() + ": Is a directory\n");
   EXPECT_EQ(load_error(fifo), "Could not open " + fifo + ": Not a regular file\n");
   EXPECT_EQ(load_error("/dev/zero"), "Could not open /dev/zero: Not a regular file\n");
+  // A file that holds more than its length said (it grew while loading): never loaded in part.
+  EXPECT_EQ(load_error("/proc/self/cmdline"), "Short read from /proc/self/cmdline.\n");
   const std::string loop = dir.file("loop.bin");
   ASSERT_EQ(::symlink(loop.c_str(), loop.c_str()), 0);
   EXPECT_EQ(load_error(loop), "Could not open " + loop + ": Too many levels of symbolic links\n");
