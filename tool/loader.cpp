@@ -1,5 +1,7 @@
 #include "loader.h"
 
+#include <libdeflate.h>
+
 #include <cstring>
 
 #include "install_guard.h"
@@ -32,27 +34,6 @@ command_block make_command(std::uint8_t code, std::uint8_t flags, std::uint8_t p
   block[at::trailer] = at::trailer_value;
   return block;
 }
-
-// Slicing-by-8 tables: table[0] is the classic byte-at-a-time table.
-struct crc_tables {
-  std::uint32_t table[8][256];
-  constexpr crc_tables() : table{} {
-    for (std::uint32_t i = 0; i < 256; ++i) {
-      std::uint32_t value = i;
-      for (int bit = 0; bit < 8; ++bit) {
-        value = (value & 1) ? (value >> 1) ^ 0xEDB88320u : value >> 1;
-      }
-      table[0][i] = value;
-    }
-    for (std::uint32_t i = 0; i < 256; ++i) {
-      for (int k = 1; k < 8; ++k) {
-        table[k][i] = (table[k - 1][i] >> 8) ^ table[0][table[k - 1][i] & 0xFF];
-      }
-    }
-  }
-};
-
-constexpr crc_tables crc = crc_tables();
 
 int write_all(usb_handle& handle, const std::uint8_t* data, std::size_t length) {
   std::size_t sent = 0;
@@ -149,21 +130,9 @@ command_block make_write_command(std::uint32_t offset, std::uint32_t length, std
 }
 
 std::uint32_t chunk_crc(const std::uint8_t* data, std::size_t length) {
-  const auto& t = crc.table;
-  std::uint32_t reg = 0;
-  while (length >= 8) {
-    const std::uint32_t low = reg ^ get_le32(data);
-    const std::uint32_t high = get_le32(data + 4);
-    reg = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^ t[4][low >> 24] ^
-          t[3][high & 0xFF] ^ t[2][(high >> 8) & 0xFF] ^ t[1][(high >> 16) & 0xFF] ^
-          t[0][high >> 24];
-    data += 8;
-    length -= 8;
-  }
-  while (length-- > 0) {
-    reg = (reg >> 8) ^ t[0][(reg ^ *data++) & 0xFF];
-  }
-  return reg ^ 0xFFFFFFFFu;
+  // libdeflate's CRC-32 inverts its running value on the way in and out: a running value of
+  // 0xFFFFFFFF starts the register at 0, as the loader's checksum does.
+  return static_cast<std::uint32_t>(libdeflate_crc32(0xFFFFFFFFu, data, length));
 }
 
 int receive_status(usb_handle& handle) {
