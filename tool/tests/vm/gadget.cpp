@@ -14,8 +14,11 @@
 //
 // Faults a device can make: status and reply contents, no reply (nothing is sent), a stall (the
 // endpoint is halted) and the device gone (the gadget is unbound from the UDC, in the middle of a
-// chunk when the fault is on its data). A gadget takes a command block before it can tell which
-// exchange it opens, so a fault on a command transfer shows on the host's next read.
+// chunk when the fault is on its data). A gadget cannot see which exchange a command block opens
+// before it has taken it, so a fault on a command transfer is made before the command that a host
+// following the protocol sends next: the geometry query, every block's erase, then the chunks.
+// The device gone there races with the host taking the reply before: the kernel may fail that
+// read instead of the command's write.
 #include <fcntl.h>
 #include <linux/usb/ch9.h>
 #include <linux/usb/functionfs.h>
@@ -29,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol.h"
 #include "sim/sampler.h"
 
 namespace {
@@ -159,7 +163,8 @@ bool wait_for_enable(int ep0) {
 
 class gadget {
  public:
-  gadget(const options& o, sim::sampler& loader) : options_(o), loader_(loader) {}
+  gadget(const options& o, const sim::sampler_config& config, sim::sampler& loader)
+      : options_(o), config_(config), loader_(loader) {}
   ~gadget() {
     for (const int fd : {in_, out_, ep0_}) {
       if (fd >= 0) {
@@ -177,6 +182,8 @@ class gadget {
   bool send_reply();
   bool take_data(std::size_t length);
   bool take_command();
+  usb_error command_fault() const;
+  void count_command(const std::uint8_t* command, std::size_t length);
   void act_on(usb_error error, int halted_fd);
   void unbind() { write_file(options_.gadget + "/UDC", "\n"); }
   // Reads up to `length` bytes of one host transfer; fewer when the host ended it with a short
@@ -184,7 +191,11 @@ class gadget {
   ssize_t read_transfer(std::uint8_t* data, std::size_t length);
 
   const options& options_;
+  const sim::sampler_config& config_;
   sim::sampler& loader_;
+  bool geometry_seen_ = false;
+  std::uint32_t erases_ = 0;
+  std::uint32_t writes_ = 0;
   int ep0_ = -1;
   int in_ = -1;
   int out_ = -1;
@@ -289,14 +300,58 @@ bool gadget::take_data(std::size_t length) {
 }
 
 bool gadget::take_command() {
+  if (const usb_error fault = command_fault(); fault != usb_error::ok) {
+    act_on(fault, out_);
+    return true;
+  }
   std::uint8_t command[512];
   const ssize_t n = read_transfer(command, sizeof command);
   if (n < 0) {
     return false;
   }
+  count_command(command, static_cast<std::size_t>(n));
   std::size_t accepted = 0;
   act_on(loader_.receive(command, static_cast<std::size_t>(n), accepted), in_);
   return true;
+}
+
+// The fault on the command transfer of the exchange the host opens next, ok when none.
+usb_error gadget::command_fault() const {
+  sim::phase where = sim::phase::write;
+  std::uint32_t index = writes_;
+  if (!geometry_seen_) {
+    where = sim::phase::geometry;
+    index = 0;
+  } else if (erases_ < config_.blocks && writes_ == 0) {
+    where = sim::phase::erase;
+    index = erases_;
+  }
+  for (const sim::fault& f : config_.faults) {
+    if (f.what == sim::fault::kind::transfer_error && f.on == sim::transfer::command &&
+        f.where == where && f.index == index) {
+      return f.error;
+    }
+  }
+  return usb_error::ok;
+}
+
+void gadget::count_command(const std::uint8_t* command, std::size_t length) {
+  if (length != vt::command_field::size) {
+    return;
+  }
+  switch (command[vt::command_field::code]) {
+    case vt::CMD_GET_GEOMETRY:
+      geometry_seen_ = true;
+      break;
+    case vt::CMD_ERASE_BLOCK:
+      ++erases_;
+      break;
+    case vt::CMD_WRITE_CHUNK:
+      ++writes_;
+      break;
+    default:
+      break;
+  }
 }
 
 // A transfer the loader refused: the device goes away, halts the endpoint or stops answering.
@@ -375,7 +430,7 @@ int main(int argc, char** argv) {
 
   sim::sampler loader(setup.sampler);
   {
-    gadget device(o, loader);
+    gadget device(o, setup.sampler, loader);
     if (!device.start()) {
       return 1;
     }

@@ -132,6 +132,8 @@ class vm_case_test : public testing::Test {
     if (case_.args == std::vector<std::string>{"--list"}) {
       EXPECT_EQ(guest.status, 0);
       EXPECT_EQ(guest.err, "");
+      EXPECT_EQ(guest.out.substr(0, guest.out.find('\n')),
+                simulated.out.substr(0, simulated.out.find('\n')));
       EXPECT_EQ(sampler_line(guest.out), sampler_line(simulated.out)) << guest.out;
     } else {
       expect_same_run(guest, simulated, device_goes);
