@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "AppDelegate.h"
+#include "InterfaceLanguage.h"
 #include "SegmentedControl.h"
 #include "Translations.h"
 
@@ -66,6 +67,8 @@ void AppDelegate::attachMainMenu() {
 
 void AppDelegate::languageChanged() {
   CurrentLanguage = languageControl_ && languageControl_->selectedSegment() == 1 ? 1 : 0;
+  // The alerts' standard buttons and the open panel follow too.
+  ApplyQtTranslations(CurrentLanguage);
   QSettings().setValue(QStringLiteral("InterfaceLanguage"),
                        CurrentLanguage == 1 ? QStringLiteral("ru") : QStringLiteral("en"));
   installMainMenu();

@@ -8,3 +8,9 @@
 // user's preferred languages asked. Russian is chosen when the string begins with "ru" (case
 // matters), so an empty stored value means English.
 int InterfaceLanguageFor(const QVariant& stored, const QStringList& preferredLanguages);
+
+// Puts Qt's own texts (the standard buttons of alerts, the open panel) into the interface
+// language: Qt's Russian catalogue for 1, Qt's built-in English otherwise. Called at start-up and
+// at each switch of language. False when the Russian catalogue is not installed; Qt's texts then
+// stay English.
+bool ApplyQtTranslations(int language);

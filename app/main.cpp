@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
   const QString key = QStringLiteral("InterfaceLanguage");
   CurrentLanguage = InterfaceLanguageFor(settings.contains(key) ? settings.value(key) : QVariant(),
                                          QLocale::system().uiLanguages());
+  ApplyQtTranslations(CurrentLanguage);
 
   AppDelegate delegate;
   delegate.installMainMenu();

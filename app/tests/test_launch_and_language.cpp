@@ -46,6 +46,12 @@ INSTANTIATE_TEST_SUITE_P(
         StartLanguageCase{"stored empty", QVariant(QString()), {"ru-RU"}, 0},
         StartLanguageCase{
             "stored other text beginning with ru", QVariant(QStringLiteral("ru_UA")), {}, 1},
+        StartLanguageCase{"stored ru, en, read back from the settings file as a list",
+                          QVariant(QStringList{"ru", "en"}),
+                          {"en-US"},
+                          1},
+        StartLanguageCase{
+            "stored en, ru, read back as a list", QVariant(QStringList{"en", "ru"}), {"ru-RU"}, 0},
         StartLanguageCase{"none stored, ru-RU first", QVariant(), {"ru-RU", "en-US"}, 1},
         StartLanguageCase{"none stored, en-US first", QVariant(), {"en-US", "ru-RU"}, 0},
         StartLanguageCase{"none stored, de-DE", QVariant(), {"de-DE"}, 0},
