@@ -27,9 +27,17 @@ constexpr TranslationEntry kTable[] = {
     {"device.checking.detail", u"Opening the USB interface and reading the flash geometry.",
      u"Открываю USB-интерфейс и читаю flash geometry."},
     {"device.failed", u"MPC4000 not opened", u"MPC4000 не открыт"},
+#ifdef Q_OS_MACOS
     {"device.failed.detail",
      u"Check USB, OS Loader mode and the macOS permission to access the device.",
      u"Проверьте USB, режим OS Loader и разрешение macOS на доступ к устройству."},
+#else
+    // Elsewhere the permission to open the sampler comes from the udev rule installed with the
+    // application.
+    {"device.failed.detail",
+     u"Check USB, OS Loader mode and the udev rule that permits access to the device.",
+     u"Проверьте USB, режим OS Loader и правило udev, разрешающее доступ к устройству."},
+#endif
     {"device.ready", u"MPC4000 connected", u"MPC4000 подключен"},
     {"device.unknown", u"MPC4000 not checked", u"MPC4000 не проверен"},
     {"device.unknown.detail", u"Connect the MPC4000 over USB and switch it to OS Loader mode.",
@@ -50,6 +58,7 @@ constexpr TranslationEntry kTable[] = {
     {"firmware.invalid.title", u"This does not look like MPC4000 firmware",
      u"Это не похоже на прошивку MPC4000"},
     {"firmware.none", u"No firmware selected", u"Прошивка не выбрана"},
+    {"language.switch", u"Language", u"Язык"},
     {"log.caption", u"LOG", u"ЖУРНАЛ"},
     {"log.exit", u"Process exited with code %d.", u"Процесс завершился с кодом %d."},
     {"log.firmware", u"Firmware selected: %@", u"Выбрана прошивка: %@"},

@@ -21,6 +21,19 @@
 
 namespace {
 
+// The failed device's hint names the permission the platform asks for.
+#ifdef Q_OS_MACOS
+constexpr const char* kFailedDetailEnglish =
+    "Check USB, OS Loader mode and the macOS permission to access the device.";
+constexpr const char* kFailedDetailRussian =
+    "Проверьте USB, режим OS Loader и разрешение macOS на доступ к устройству.";
+#else
+constexpr const char* kFailedDetailEnglish =
+    "Check USB, OS Loader mode and the udev rule that permits access to the device.";
+constexpr const char* kFailedDetailRussian =
+    "Проверьте USB, режим OS Loader и правило udev, разрешающее доступ к устройству.";
+#endif
+
 struct DeviceStateCase {
   DeviceState state;
   int language;
@@ -43,6 +56,8 @@ TEST_P(DeviceStateDisplay, ShowsStatusDetailAndDotColour) {
 
   EXPECT_EQ(h.app().deviceStatusLabel()->text(), QString::fromUtf8(c.status));
   EXPECT_EQ(h.app().deviceDetailLabel()->text(), QString::fromUtf8(c.detail));
+  // The whole detail is readable in its two lines.
+  EXPECT_FALSE(h.app().deviceDetailLabel()->displayedLines().join(' ').contains(QChar(0x2026)));
   EXPECT_EQ(h.app().deviceStatusDot()->tone(), c.dot);
 }
 
@@ -58,8 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         DeviceStateCase{DeviceStateReady, 0, "MPC4000 connected",
                         "Flash geometry: 64 blocks x 65536 bytes (4194304 bytes).",
                         StatusDot::Tone::Green},
-        DeviceStateCase{DeviceStateFailed, 0, "MPC4000 not opened",
-                        "Check USB, OS Loader mode and the macOS permission to access the device.",
+        DeviceStateCase{DeviceStateFailed, 0, "MPC4000 not opened", kFailedDetailEnglish,
                         StatusDot::Tone::Red},
         DeviceStateCase{DeviceStateUnknown, 1, "MPC4000 не проверен",
                         "Подключите MPC4000 по USB и включите режим OS Loader на устройстве.",
@@ -69,8 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         DeviceStateCase{DeviceStateReady, 1, "MPC4000 подключен",
                         "Flash geometry: 64 blocks x 65536 bytes (4194304 bytes).",
                         StatusDot::Tone::Green},
-        DeviceStateCase{DeviceStateFailed, 1, "MPC4000 не открыт",
-                        "Проверьте USB, режим OS Loader и разрешение macOS на доступ к устройству.",
+        DeviceStateCase{DeviceStateFailed, 1, "MPC4000 не открыт", kFailedDetailRussian,
                         StatusDot::Tone::Red}));
 
 TEST(ControllerDisplay, ReadyWithoutGeometryLeavesTheDetailEmpty) {

@@ -46,9 +46,15 @@ constexpr ExpectedText kExpected[] = {
     {"device.checking.detail", "Opening the USB interface and reading the flash geometry.",
      "Открываю USB-интерфейс и читаю flash geometry."},
     {"device.failed", "MPC4000 not opened", "MPC4000 не открыт"},
+#ifdef Q_OS_MACOS
     {"device.failed.detail",
      "Check USB, OS Loader mode and the macOS permission to access the device.",
      "Проверьте USB, режим OS Loader и разрешение macOS на доступ к устройству."},
+#else
+    {"device.failed.detail",
+     "Check USB, OS Loader mode and the udev rule that permits access to the device.",
+     "Проверьте USB, режим OS Loader и правило udev, разрешающее доступ к устройству."},
+#endif
     {"device.ready", "MPC4000 connected", "MPC4000 подключен"},
     {"device.unknown", "MPC4000 not checked", "MPC4000 не проверен"},
     {"device.unknown.detail", "Connect the MPC4000 over USB and switch it to OS Loader mode.",
@@ -69,6 +75,7 @@ constexpr ExpectedText kExpected[] = {
     {"firmware.invalid.title", "This does not look like MPC4000 firmware",
      "Это не похоже на прошивку MPC4000"},
     {"firmware.none", "No firmware selected", "Прошивка не выбрана"},
+    {"language.switch", "Language", "Язык"},
     {"log.caption", "LOG", "ЖУРНАЛ"},
     {"log.exit", "Process exited with code %d.", "Процесс завершился с кодом %d."},
     {"log.firmware", "Firmware selected: %@", "Выбрана прошивка: %@"},
