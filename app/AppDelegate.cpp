@@ -16,6 +16,7 @@
 
 #include "Dialogs.h"
 #include "PlainLabel.h"
+#include "SegmentedControl.h"
 #include "StatusDot.h"
 #include "TextFormat.h"
 #include "ToolRunner.h"
@@ -39,7 +40,8 @@ QTextCharFormat MakeLogFormat() {
 
 AppDelegate::AppDelegate(std::unique_ptr<Dialogs> dialogs, QObject* parent)
     : QObject(parent),
-      dialogs_(dialogs ? std::move(dialogs) : std::make_unique<QtDialogs>()),
+      dialogs_(dialogs ? std::move(dialogs)
+                       : std::make_unique<QtDialogs>([this] { return window_.get(); })),
       bundlePath_(bundleDirectoryForExecutableDir(QCoreApplication::applicationDirPath())),
       logFormat_(MakeLogFormat()) {}
 
@@ -84,10 +86,37 @@ void AppDelegate::updateButtons() {
     return;
   }
   const bool busy = currentTask_ != nullptr;
+  if (busy) {
+    parkButtonFocus();
+  }
   checkButton_->setEnabled(!busy);
   chooseButton_->setEnabled(!busy);
   builtinButton_->setEnabled(!busy && !bundledFirmwarePath().isEmpty());
   installButton_->setEnabled(!busy && deviceState_ == DeviceStateReady && !firmwarePath_.isEmpty());
+  if (!busy) {
+    restoreButtonFocus();
+  }
+}
+
+// A focused button that is disabled would hand the focus on along the tab chain, into the log.
+// While a run lasts the window itself holds the focus (Return and Tab still work from there);
+// afterwards it goes back to the button that had it.
+void AppDelegate::parkButtonFocus() {
+  QWidget* focus = window_->focusWidget();
+  if (focus == checkButton_ || focus == chooseButton_ || focus == builtinButton_ ||
+      focus == installButton_) {
+    buttonWithFocus_ = focus;
+    window_->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+void AppDelegate::restoreButtonFocus() {
+  QWidget* focus = window_->focusWidget();
+  if (buttonWithFocus_ && buttonWithFocus_->isEnabled() &&
+      (focus == nullptr || focus == window_.get())) {
+    buttonWithFocus_->setFocus(Qt::OtherFocusReason);
+  }
+  buttonWithFocus_ = nullptr;
 }
 
 void AppDelegate::refreshTexts() {
@@ -102,6 +131,7 @@ void AppDelegate::refreshTexts() {
   builtinButton_->setText(L("button.bundled"));
   chooseButton_->setText(L("button.choose"));
   installButton_->setText(L("button.install"));
+  languageControl_->setAccessibleName(L("language.switch"));
   refreshDeviceStatus();
   refreshFirmwareLabel();
   operationLabel_->setText(L(operationKey_));
@@ -143,6 +173,8 @@ void AppDelegate::refreshFirmwareLabel() {
     firmwareLabel_->setText(FormatFirmwareLabel(file.fileName(), size));
     firmwareLabel_->setToolTip(firmwarePath_);
     firmwareLabel_->setTone(PlainLabel::Tone::Primary);
+    // A file name keeps its beginning and its extension.
+    firmwareLabel_->setElideMode(PlainLabel::Elide::Middle);
     return;
   }
   const QString hint =
@@ -150,6 +182,8 @@ void AppDelegate::refreshFirmwareLabel() {
   firmwareLabel_->setText(hint);
   firmwareLabel_->setToolTip(hint);
   firmwareLabel_->setTone(PlainLabel::Tone::Secondary);
+  // A sentence is read from its beginning: one too long is cut at its end.
+  firmwareLabel_->setElideMode(PlainLabel::Elide::Tail);
 }
 
 void AppDelegate::appendLog(const QString& text) {

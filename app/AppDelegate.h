@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTextCharFormat>
@@ -154,6 +155,8 @@ class AppDelegate : public QObject {
   void taskDidStart();
   void taskFailedToStart(const QString& reason);
   void taskDidFinish(int status);
+  void parkButtonFocus();
+  void restoreButtonFocus();
   void releaseTask();
 
   std::unique_ptr<Dialogs> dialogs_;
@@ -182,6 +185,7 @@ class AppDelegate : public QObject {
   QPlainTextEdit* logView_ = nullptr;
   PlainLabel* versionLabel_ = nullptr;
   QAbstractButton* websiteButton_ = nullptr;
+  QPointer<QWidget> buttonWithFocus_;  // the button that had the focus when a run started
 
   QString firmwarePath_;
   DeviceState deviceState_ = DeviceStateUnknown;

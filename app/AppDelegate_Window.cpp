@@ -3,18 +3,21 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QKeySequence>
-#include <QPainterPath>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegion>
+#include <QScreen>
 #include <QShortcut>
+#include <QStyle>
 #include <cmath>
 
+#include "Accessibility.h"
 #include "AppDelegate.h"
 #include "CardView.h"
 #include "Frame.h"
 #include "LinkButton.h"
+#include "LogView.h"
 #include "PlainLabel.h"
 #include "SegmentedControl.h"
 #include "StatusDot.h"
@@ -47,8 +50,27 @@ PlainLabel* MakeLabel(QWidget* parent, const QFont& font, PlainLabel::Tone tone)
   return label;
 }
 
+// A push button whose keyboard focus shows also when it is the default button: the style
+// outlines a default button as it outlines a focused one, so focus gets a ring of its own there.
+class PushButton : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QPushButton::paintEvent(event);
+    if (!hasFocus() || !isDefault() || !window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+      return;
+    }
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(4.5, 4.5, -4.5, -4.5), 3, 3);
+  }
+};
+
 QPushButton* MakeButton(QWidget* parent) {
-  auto* button = new QPushButton(parent);
+  auto* button = new PushButton(parent);
   button->setAutoDefault(false);
   return button;
 }
@@ -58,27 +80,13 @@ CardView* MakeCard(QWidget* parent, int x, int y, int width, int height) {
 }
 
 QPlainTextEdit* MakeLogView(QWidget* parent) {
-  auto* log = new QPlainTextEdit(parent);
+  auto* log = new LogView(parent);
   log->setReadOnly(true);
   log->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   log->setUndoRedoEnabled(false);
-  log->setFrameShape(QFrame::NoFrame);
   log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   log->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  log->document()->setDocumentMargin(10);
-  QPalette palette = log->palette();
-  QColor base = palette.color(QPalette::Base);
-  base.setAlphaF(0.55f);
-  palette.setColor(QPalette::Base, base);
-  log->setPalette(palette);
   return log;
-}
-
-// Rounds the corners of a view by clipping it to a rounded rectangle.
-void RoundCorners(QWidget* view, qreal radius) {
-  QPainterPath path;
-  path.addRoundedRect(QRectF(view->rect()), radius, radius);
-  view->setMask(QRegion(path.toFillPolygon().toPolygon()));
 }
 
 }  // namespace
@@ -105,6 +113,10 @@ void AppDelegate::buildWindow() {
   root->setWindowTitle(QStringLiteral("Veltrin"));
   root->setFixedSize(kWindowWidth, kWindowHeight);
   root->setAttribute(Qt::WA_DeleteOnClose, false);
+  // Opens in the middle of its screen, not in a corner.
+  root->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, root->size(),
+                                        root->screen()->availableGeometry()));
+  InstallAccessibleInterfaces();
 
   auto* title = Place(MakeLabel(root, SystemFont(26, QFont::Bold), PlainLabel::Tone::Primary), root,
                       26, 552, 420, 32);
@@ -115,6 +127,9 @@ void AppDelegate::buildWindow() {
   languageControl_ = Place(new SegmentedControl({QStringLiteral("EN"), QStringLiteral("RU")}, root),
                            root, 636, 554, 100, 24);
   languageControl_->setSelectedSegment(CurrentLanguage == 1 ? 1 : 0);
+  // A screen reader says the language's name, each in its own language, not two letters.
+  languageControl_->segment(0)->setAccessibleName(QStringLiteral("English"));
+  languageControl_->segment(1)->setAccessibleName(QStringLiteral("Русский"));
   girlView_ = Place(new WaitGirlView(root), root, 24, 332, 260, 184);
 
   CardView* device = MakeCard(root, 300, 416, 436, 100);
@@ -128,6 +143,7 @@ void AppDelegate::buildWindow() {
             16, 12, 290, 32);
   deviceDetailLabel_->setMaxLines(2);
   checkButton_ = Place(MakeButton(device), device, 320, 34, 104, 32);
+  device->setCaption(deviceCaptionLabel_);
 
   CardView* firmware = MakeCard(root, 300, 332, 436, 72);
   firmwareCaptionLabel_ = MakeCaption(FrameInParent(firmware->height(), 16, 48, 190, 14), firmware);
@@ -137,6 +153,7 @@ void AppDelegate::buildWindow() {
   firmwareLabel_->setElideMode(PlainLabel::Elide::Middle);
   builtinButton_ = Place(MakeButton(firmware), firmware, 212, 20, 104, 32);
   chooseButton_ = Place(MakeButton(firmware), firmware, 320, 20, 104, 32);
+  firmware->setCaption(firmwareCaptionLabel_);
 
   CardView* operation = MakeCard(root, 24, 232, 712, 84);
   operationLabel_ =
@@ -156,10 +173,13 @@ void AppDelegate::buildWindow() {
   progress_->setTextVisible(false);
   installButton_ = Place(MakeButton(operation), operation, 552, 22, 148, 40);
   installButton_->setDefault(true);
+  // The card and its bar are named by the operation they show.
+  operation->setCaption(operationLabel_);
+  operationLabel_->setBuddy(progress_);
 
   logCaptionLabel_ = MakeCaption(FrameInParent(root->height(), 28, 206, 300, 14), root);
   logView_ = Place(MakeLogView(root), root, 24, 44, 712, 156);
-  RoundCorners(logView_, 12);
+  logCaptionLabel_->setBuddy(logView_);
 
   buildFooter(root);
   attachMainMenu();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QLabel>
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
 
@@ -17,9 +19,16 @@ class CardView : public QWidget {
   static QColor backgroundColor(const QPalette& palette);
   static QColor borderColor(const QPalette& palette);
 
+  // The label whose text names the card to a screen reader, as its caption does on screen.
+  void setCaption(QLabel* caption) { caption_ = caption; }
+  QString caption() const { return caption_ ? caption_->text() : QString(); }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void changeEvent(QEvent* event) override;
+
+ private:
+  QPointer<QLabel> caption_;
 };
 
 // A new caption label with `frame` (Qt coordinates, relative to `parent`): 10 px semibold, the

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -11,12 +12,22 @@ QMessageBox::Icon IconForStyle(Dialogs::Style style) {
   switch (style) {
     case Dialogs::Style::Informational:
       return QMessageBox::Information;
+    // A critical alert asks for caution: it shows the caution sign, not the error sign.
     case Dialogs::Style::Warning:
-      return QMessageBox::Warning;
     case Dialogs::Style::Critical:
-      return QMessageBox::Critical;
+      return QMessageBox::Warning;
   }
   return QMessageBox::NoIcon;
+}
+
+// A dialog belongs to the window: modal on it, centred on it and stacked above it even when
+// another application's window is active. A window in the background asks for the user's
+// attention, so the question or result is not missed.
+void AttachToWindow(QDialog& dialog, QWidget* window) {
+  dialog.setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
+  if (window && window->isVisible() && !window->isActiveWindow()) {
+    QApplication::alert(window);
+  }
 }
 
 // The title goes into the box as its main text, the explanation below it: the same reading order
@@ -27,37 +38,65 @@ void FillBox(QMessageBox& box, Dialogs::Style style, const QString& title, const
   box.setText(title);
   box.setInformativeText(text);
   box.setTextFormat(Qt::PlainText);
-  box.setWindowModality(Qt::ApplicationModal);
 }
+
+// The name filter only thins out the listing: a name typed by hand is taken as it is. This panel
+// closes only on a name the image rule can apply to.
+class ImageFileDialog : public QFileDialog {
+ public:
+  using QFileDialog::QFileDialog;
+
+  void accept() override {
+    const QStringList files = selectedFiles();
+    if (files.size() == 1 && !QtDialogs::isImageFileName(files.constFirst())) {
+      return;
+    }
+    QFileDialog::accept();
+  }
+};
 
 }  // namespace
 
+QtDialogs::QtDialogs(std::function<QWidget*()> window) : window_(std::move(window)) {}
+
+bool QtDialogs::isImageFileName(const QString& path) {
+  return QFileInfo(path).fileName().endsWith(QLatin1String(".bin"), Qt::CaseInsensitive);
+}
+
 bool QtDialogs::confirm(Style style, const QString& title, const QString& text,
                         const QString& acceptText, const QString& cancelText) {
-  QMessageBox box(QApplication::activeWindow());
+  QWidget* window = window_ ? window_() : nullptr;
+  QMessageBox box(window);
   FillBox(box, style, title, text);
   QPushButton* accept = box.addButton(acceptText, QMessageBox::AcceptRole);
   QPushButton* cancel = box.addButton(cancelText, QMessageBox::RejectRole);
   box.setDefaultButton(accept);
   box.setEscapeButton(cancel);
+  AttachToWindow(box, window);
   box.exec();
   return box.clickedButton() == accept;
 }
 
 void QtDialogs::alert(Style style, const QString& title, const QString& text) {
-  QMessageBox box(QApplication::activeWindow());
+  QWidget* window = window_ ? window_() : nullptr;
+  QMessageBox box(window);
   FillBox(box, style, title, text);
   box.setStandardButtons(QMessageBox::Ok);
+  AttachToWindow(box, window);
   box.exec();
 }
 
 QString QtDialogs::openFile(const QString& message) {
   // The message is the dialog's caption; no starting folder is set, the platform picks one.
-  QFileDialog dialog(QApplication::activeWindow(), message);
+  QWidget* window = window_ ? window_() : nullptr;
+  ImageFileDialog dialog(window, message);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilter(QStringLiteral("*.bin"));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+  AttachToWindow(dialog, window);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().size() != 1) {
     return {};
   }
-  return dialog.selectedFiles().constFirst();
+  // A platform panel may not ask this dialog before it closes: its answer is checked again.
+  const QString path = dialog.selectedFiles().constFirst();
+  return isImageFileName(path) ? path : QString();
 }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+
+class QWidget;
 
 // The modal questions and notices of the controller. The controller owns one implementation:
 // QtDialogs on screen, a recording fake in tests.
@@ -22,11 +25,21 @@ class Dialogs {
   virtual QString openFile(const QString& message) = 0;
 };
 
-// Dialogs on screen: QMessageBox and QFileDialog, modal to the whole application.
+// Dialogs on screen: QMessageBox and QFileDialog, each modal on the application's window, centred
+// on it and kept above it, whichever window is active at the moment.
 class QtDialogs : public Dialogs {
  public:
+  // `window` names the window the dialogs belong to; it may give null while none is built.
+  explicit QtDialogs(std::function<QWidget*()> window = {});
+
   bool confirm(Style style, const QString& title, const QString& text, const QString& acceptText,
                const QString& cancelText) override;
   void alert(Style style, const QString& title, const QString& text) override;
   QString openFile(const QString& message) override;
+
+  // True for a name the open panel may give back: one that ends in ".bin", in any case.
+  static bool isImageFileName(const QString& path);
+
+ private:
+  std::function<QWidget*()> window_;
 };

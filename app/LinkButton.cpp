@@ -15,6 +15,10 @@ QSize LinkButton::sizeHint() const {
 
 void LinkButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  // Reached with the keyboard, the link is underlined, the way a focused link reads in a browser.
+  QFont face = font();
+  face.setUnderline(hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange));
+  painter.setFont(face);
   painter.setPen(palette().color(QPalette::Link));
   painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
 }

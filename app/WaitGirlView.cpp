@@ -204,20 +204,34 @@ void WaitGirlView::setReducedMotionQuery(ReducedMotionQuery query) {
   reducedMotionQuery_ = std::move(query);
 }
 
-int WaitGirlView::scaleForBounds(const QRect& bounds) {
-  const double fitX = static_cast<double>(bounds.width() - 2 * kInset) / kDesignWidth;
-  const double fitY = static_cast<double>(bounds.height() - 2 * kInset) / kDesignHeight;
+namespace {
+
+// The view's bounds in device pixels.
+QRectF DeviceBounds(const QRect& bounds, qreal devicePixelRatio) {
+  return {bounds.x() * devicePixelRatio, bounds.y() * devicePixelRatio,
+          bounds.width() * devicePixelRatio, bounds.height() * devicePixelRatio};
+}
+
+}  // namespace
+
+int WaitGirlView::scaleForBounds(const QRect& bounds, qreal devicePixelRatio) {
+  const QRectF device = DeviceBounds(bounds, devicePixelRatio);
+  const double inset = kInset * devicePixelRatio;
+  const double fitX = (device.width() - 2 * inset) / kDesignWidth;
+  const double fitY = (device.height() - 2 * inset) / kDesignHeight;
   return std::max(static_cast<int>(std::floor(std::min(fitX, fitY))), 1);
 }
 
-QRect WaitGirlView::imageRectForBounds(const QRect& bounds) {
-  const int scale = scaleForBounds(bounds);
+QRect WaitGirlView::imageRectForBounds(const QRect& bounds, qreal devicePixelRatio) {
+  const QRectF device = DeviceBounds(bounds, devicePixelRatio);
+  const int scale = scaleForBounds(bounds, devicePixelRatio);
   const int width = kDesignWidth * scale;
   const int height = kDesignHeight * scale;
   // Centred, rounding down towards the left and the bottom edge, as a bottom-up layout would.
-  const int x = static_cast<int>(std::floor(bounds.x() + bounds.width() * 0.5 - width * 0.5));
-  const int fromBottom = static_cast<int>(std::floor(bounds.height() * 0.5 - height * 0.5));
-  return {x, bounds.y() + bounds.height() - fromBottom - height, width, height};
+  const int x = static_cast<int>(std::floor(device.x() + device.width() * 0.5 - width * 0.5));
+  const int fromBottom = static_cast<int>(std::floor(device.height() * 0.5 - height * 0.5));
+  const int bottom = static_cast<int>(std::lround(device.y() + device.height()));
+  return {x, bottom - fromBottom - height, width, height};
 }
 
 void WaitGirlView::paintEvent(QPaintEvent*) {
@@ -231,8 +245,14 @@ void WaitGirlView::paintEvent(QPaintEvent*) {
   painter.drawRoundedRect(bounds.adjusted(kInset, kInset, -kInset, -kInset), kInnerRadius,
                           kInnerRadius);
 
-  // Whole-number scale and no smoothing keep every source pixel a sharp square.
+  // A whole number of device pixels per picture pixel and no smoothing keep every source pixel a
+  // sharp square of one size, also at fractional scale factors. The painter's scale is the
+  // device's (the screen's, or an image's when the view is rendered into one).
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-  painter.drawImage(imageRectForBounds(rect()), frames_.at(frameIndex_));
+  const qreal ratio = painter.deviceTransform().m11() > 0 ? painter.deviceTransform().m11() : 1.0;
+  const QRect device = imageRectForBounds(rect(), ratio);
+  painter.drawImage(QRectF(device.x() / ratio, device.y() / ratio, device.width() / ratio,
+                           device.height() / ratio),
+                    frames_.at(frameIndex_));
 }

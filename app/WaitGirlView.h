@@ -64,9 +64,11 @@ class WaitGirlView : public QWidget {
   // platform with AskSystemPrefersReducedMotion).
   void setReducedMotionQuery(ReducedMotionQuery query);
 
-  // Where a frame is drawn in a view with these bounds (Qt coordinates), and at which scale.
-  static int scaleForBounds(const QRect& bounds);
-  static QRect imageRectForBounds(const QRect& bounds);
+  // Where a frame is drawn in a view with these bounds (Qt coordinates), and at which scale, both
+  // in device pixels: on a screen of `devicePixelRatio` (1.25, 1.5, ...) the scale is a whole
+  // number of device pixels, so every pixel of the picture is a square of the same size.
+  static int scaleForBounds(const QRect& bounds, qreal devicePixelRatio = 1.0);
+  static QRect imageRectForBounds(const QRect& bounds, qreal devicePixelRatio = 1.0);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

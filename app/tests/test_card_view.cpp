@@ -5,6 +5,7 @@
 #include <QPalette>
 
 #include "CardView.h"
+#include "LogView.h"
 #include "PlainLabel.h"
 
 namespace {
@@ -57,6 +58,28 @@ TEST(CardView, LeavesTheCornersOutsideTheRoundedOutlineUnpainted) {
     EXPECT_EQ(qAlpha(shot.pixel(corner)), 0) << corner.x() << ", " << corner.y();
   }
   EXPECT_GT(qAlpha(shot.pixel(12, 12)), 0) << "inside the corner arc";
+}
+
+// The log's panel is drawn like a card's: its corners are round with a smooth edge, and its
+// scroll bar stays inside the rounded outline.
+TEST(LogView, CornersAreSmoothAndTheScrollBarStaysInside) {
+  LogView log;
+  log.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  log.resize(712, 156);
+  const QImage shot = Render(log);
+  for (QPoint corner : {QPoint(0, 0), QPoint(711, 0), QPoint(0, 155), QPoint(711, 155)}) {
+    EXPECT_EQ(qAlpha(shot.pixel(corner)), 0) << corner.x() << ", " << corner.y();
+  }
+  const int panel = qAlpha(shot.pixel(40, 78));
+  EXPECT_GT(panel, 0);
+  int partial = 0;
+  for (int y = 0; y < 12; ++y) {
+    for (int x = 0; x < 12; ++x) {
+      const int alpha = qAlpha(shot.pixel(x, y));
+      partial += alpha > 0 && alpha < panel ? 1 : 0;
+    }
+  }
+  EXPECT_GT(partial, 3) << "the rounded edge is antialiased";
 }
 
 TEST(CardView, FollowsASwitchBetweenLightAndDarkPalettes) {

@@ -225,27 +225,52 @@ QImage Render(WaitGirlView& view) {
   return shot;
 }
 
-TEST(Drawing, ShowsTheFrameInSharpSquaresOnTheRoundedPanel) {
+struct SharpCase {
+  qreal devicePixelRatio;
+  int scale;       // device pixels per picture pixel
+  QPoint topLeft;  // of the picture, in device pixels
+};
+
+class SharpSquares : public ::testing::TestWithParam<SharpCase> {};
+
+// Every picture pixel is a square of the same whole number of device pixels, also on screens
+// scaled by 1.25 or 1.5, where a whole number of logical pixels would not be.
+TEST_P(SharpSquares, ShowTheFrameOnTheRoundedPanel) {
+  const SharpCase& c = GetParam();
   WaitGirlView view;
   view.resize(260, 184);
-  const QImage shot = Render(view);
+  QImage shot(view.size() * c.devicePixelRatio, QImage::Format_ARGB32);
+  shot.setDevicePixelRatio(c.devicePixelRatio);
+  shot.fill(Qt::transparent);
+  view.render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
   const QImage& idle = view.frames()[0];
 
-  EXPECT_EQ(shot.pixel(4, 92), qRgb(23, 26, 31)) << "dark frame";
-  EXPECT_EQ(shot.pixel(14, 92), qRgb(212, 230, 237)) << "light inner panel";
+  const auto at = [&](qreal x, qreal y) {
+    return shot.pixel(int(x * c.devicePixelRatio), int(y * c.devicePixelRatio));
+  };
+  EXPECT_EQ(at(4, 92), qRgb(23, 26, 31)) << "dark frame";
+  EXPECT_EQ(at(14, 92), qRgb(212, 230, 237)) << "light inner panel";
   EXPECT_EQ(qAlpha(shot.pixel(0, 0)), 0) << "corner outside the rounded frame stays unpainted";
 
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
       const QRgb source = idle.pixel(x, y);
-      for (int dy : {0, 1}) {
-        for (int dx : {0, 1}) {
-          ASSERT_EQ(shot.pixel(24 + 2 * x + dx, 16 + 2 * y + dy), source) << x << ", " << y;
+      for (int dy = 0; dy < c.scale; ++dy) {
+        for (int dx = 0; dx < c.scale; ++dx) {
+          ASSERT_EQ(shot.pixel(c.topLeft.x() + c.scale * x + dx, c.topLeft.y() + c.scale * y + dy),
+                    source)
+              << x << ", " << y;
         }
       }
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Drawing, SharpSquares,
+                         ::testing::Values(SharpCase{1.0, 2, {24, 16}},
+                                           SharpCase{1.25, 2, {56, 39}},
+                                           SharpCase{1.5, 3, {36, 24}},
+                                           SharpCase{2.0, 4, {48, 32}}));
 
 TEST(Drawing, ShowsTheFrameThatWasAskedFor) {
   WaitGirlView view;

@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <cmath>
 
@@ -94,6 +95,15 @@ TEST(Window, IsFixedAt760By620AndTitledVeltrin) {
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Veltrin"));
 }
 
+TEST(Window, OpensCentredOnItsScreen) {
+  Harness h;
+  h.launch();
+  const QWidget* window = h.app().window();
+  const QPoint offset =
+      window->geometry().center() - window->screen()->availableGeometry().center();
+  EXPECT_LE(offset.manhattanLength(), 1);
+}
+
 TEST(Window, HeaderTitleReadsVeltrinInBoldAt26) {
   Harness h;
   h.launch();
@@ -146,7 +156,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Window, LabelsCutAndWrapAsTheirPlaceNeeds) {
   Harness h;
   h.launch();
-  EXPECT_EQ(h.app().firmwareLabel()->elideMode(), PlainLabel::Elide::Middle);
+  // Without an image the label holds a sentence, read from its beginning: never cut in the middle.
+  EXPECT_TRUE(h.app().firmwareLabel()->displayedLines().value(0).startsWith(
+      QStringLiteral("No bundled firmware.")));
   EXPECT_EQ(h.app().operationLabel()->elideMode(), PlainLabel::Elide::Tail);
   EXPECT_EQ(h.app().deviceDetailLabel()->maxLines(), 2);
   EXPECT_EQ(h.app().deviceStatusLabel()->maxLines(), 1);
