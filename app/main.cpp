@@ -2,12 +2,19 @@
 #include <QLocale>
 #include <QSettings>
 #include <QTimer>
+#include <cstdio>
+#include <cstring>
 
 #include "AppDelegate.h"
 #include "InterfaceLanguage.h"
 #include "Translations.h"
 
 int main(int argc, char** argv) {
+  // Answered before Qt starts, so that it works without a display, as in a terminal over SSH.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("Veltrin %s\n", VELTRIN_VERSION);
+    return 0;
+  }
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Tarnwick"));
   QApplication::setApplicationName(QStringLiteral("Veltrin"));

@@ -32,7 +32,8 @@ void usage(const char* program) {
       "  --yes               Required for erase/write.\n"
       "  --vid HEX           USB vendor ID, default 0x%04x.\n"
       "  --pid HEX           USB product ID, default 0x%04x.\n"
-      "  --chunk BYTES       Write chunk size, default %u.\n",
+      "  --chunk BYTES       Write chunk size, default %u.\n"
+      "  --version           Print the version and exit.\n",
       program, program, list_help, default_vendor_id, default_product_id, default_chunk_size);
 }
 
@@ -91,6 +92,9 @@ int parse_options(int argc, char** argv, tool_options& options, run_mode& mode) 
       }
     } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
       usage(program);
+      return 0;
+    } else if (std::strcmp(arg, "--version") == 0) {
+      out::report("vtflash %s\n", VTFLASH_VERSION);
       return 0;
     } else {
       out::error("Unknown option: %s\n", arg);

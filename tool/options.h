@@ -29,8 +29,8 @@ void usage(const char* program);
 bool parse_number(const char* text, unsigned long min, unsigned long max, unsigned& value);
 
 // Parses argv into options and picks the run mode. Returns -1 when parsing went through; any other
-// value is the exit status the tool ends with now (0 after the usage for --help, 2 after a
-// command-line error whose message and usage were already printed).
+// value is the exit status the tool ends with now (0 after the usage for --help or the version line
+// for --version, 2 after a command-line error whose message and usage were already printed).
 int parse_options(int argc, char** argv, tool_options& options, run_mode& mode);
 
 }  // namespace vt

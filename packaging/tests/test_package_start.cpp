@@ -33,6 +33,32 @@ TEST(InstalledTool, PrintsItsUsageFromItsCommand) {
   EXPECT_TRUE(run.errors.contains(QStringLiteral("--firmware PATH")));
 }
 
+struct VersionCase {
+  const char* command;
+  const char* line;
+};
+
+class InstalledCommandVersion : public ::testing::TestWithParam<VersionCase> {};
+
+// Answered on standard output without a display, as a packager's or a bug reporter's script asks.
+TEST_P(InstalledCommandVersion, IsItsNameAndTheProjectVersion) {
+  REQUIRE_PACKAGE();
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.remove(QStringLiteral("DISPLAY"));
+  environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+  const ProgramRun run = RunProgram(package.path(QStringLiteral("usr/bin/") + GetParam().command),
+                                    {QStringLiteral("--version")}, 30000, {}, environment);
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
+  EXPECT_EQ(run.output, QString::fromLatin1(GetParam().line) +
+                            QStringLiteral(" " VELTRIN_PROJECT_VERSION "\n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, InstalledCommandVersion,
+                         ::testing::Values(VersionCase{"vtflash", "vtflash"},
+                                           VersionCase{"veltrin", "Veltrin"}),
+                         [](const auto& test) { return std::string(test.param.command); });
+
 TEST(InstalledApplication, StartsFromItsCommandWithoutADisplay) {
   REQUIRE_PACKAGE();
   const QString home = package.scratch + QStringLiteral("/home-start");

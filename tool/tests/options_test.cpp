@@ -26,7 +26,8 @@ std::string usage_text(const std::string& program) {
          "  --yes               Required for erase/write.\n"
          "  --vid HEX           USB vendor ID, default 0x09e8.\n"
          "  --pid HEX           USB product ID, default 0x0061.\n"
-         "  --chunk BYTES       Write chunk size, default 32768.\n";
+         "  --chunk BYTES       Write chunk size, default 32768.\n"
+         "  --version           Print the version and exit.\n";
 }
 
 struct command_line_case {
