@@ -1,5 +1,6 @@
 // What the user reads: the menu entry in English and Russian, and the man page of vtflash, which
-// must document every option of the installed tool and every error line the README explains.
+// must document every option of the installed tool and every error line the troubleshooting page
+// explains.
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,10 @@ TEST(MenuEntry, StartsTheInstalledApplicationWithItsIcon) {
       package.path(QStringLiteral("usr/share/icons/hicolor/scalable/apps/%1.svg").arg(icon))))
       << icon.toStdString();
   EXPECT_FALSE(entry.value(QStringLiteral("Categories")).isEmpty());
+  // A file manager's "Open with Veltrin" hands over the file, of the type the package installs.
+  EXPECT_TRUE(entry.value(QStringLiteral("Exec")).endsWith(QStringLiteral(" %f")));
+  EXPECT_EQ(entry.value(QStringLiteral("MimeType")),
+            QStringLiteral("application/x-mpc4000-os-image;"));
 }
 
 struct EntryText {
@@ -152,17 +157,17 @@ TEST(ManPage, ExplainsEveryOptionOfTheInstalledToolUnderOptions) {
   }
 }
 
-// The error lines of the README's troubleshooting tables: the code spans in each row's first cell,
-// without a trailing "..." that stands for the rest of the line.
-QStringList ReadmeTroubleshootingLines() {
-  const QString readme =
-      QString::fromUtf8(ReadAll(QStringLiteral(VELTRIN_SOURCE_DIR "/README.md")));
-  const qsizetype start = readme.indexOf(QStringLiteral("\n## Troubleshooting"));
+// The error lines of vtflash in the troubleshooting page's tables: the code spans in each row's
+// first cell, without a trailing "..." that stands for the rest of the line.
+QStringList TroubleshootingLines() {
+  const QString page =
+      QString::fromUtf8(ReadAll(QStringLiteral(VELTRIN_SOURCE_DIR "/docs/troubleshooting.md")));
+  const qsizetype start = page.indexOf(QStringLiteral("\n## Error lines of vtflash"));
   if (start < 0) {
     return {};
   }
-  const qsizetype end = readme.indexOf(QStringLiteral("\n## "), start + 1);
-  const QString section = readme.mid(start, end < 0 ? -1 : end - start);
+  const qsizetype end = page.indexOf(QStringLiteral("\n## "), start + 1);
+  const QString section = page.mid(start, end < 0 ? -1 : end - start);
   QStringList lines;
   const QRegularExpression row(QStringLiteral("^\\| ([^|]*`[^|]*) \\|"),
                                QRegularExpression::MultilineOption);
@@ -180,9 +185,9 @@ QStringList ReadmeTroubleshootingLines() {
   return lines;
 }
 
-TEST(ManPage, ExplainsEveryErrorLineTheReadmeExplainsUnderDiagnostics) {
+TEST(ManPage, ExplainsEveryErrorLineOfTheTroubleshootingPageUnderDiagnostics) {
   REQUIRE_PACKAGE();
-  const QStringList lines = ReadmeTroubleshootingLines();
+  const QStringList lines = TroubleshootingLines();
   ASSERT_GT(lines.size(), 20);
   const QString text = ManSection(RenderedManPage(package), QStringLiteral("DIAGNOSTICS"));
   for (const QString& line : lines) {

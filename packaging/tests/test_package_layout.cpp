@@ -40,7 +40,13 @@ TEST(InstalledPackage, HoldsExactlyTheBundleCommandsAndDesktopFiles) {
       "usr/share/applications/veltrin.desktop",
       "usr/share/icons/hicolor/scalable/apps/veltrin.svg",
       "usr/share/man/man1/vtflash.1.gz",
+      "usr/share/man/man1/veltrin.1.gz",
       "usr/share/doc/veltrin/README.md",
+      "usr/share/doc/veltrin/troubleshooting.md",
+      "usr/share/doc/veltrin/copyright",
+      "usr/share/doc/veltrin/changelog.gz",
+      "usr/share/metainfo/io.github.tarnwick.veltrin.metainfo.xml",
+      "usr/share/mime/packages/veltrin.xml",
       "usr/lib/udev/rules.d/70-veltrin.rules",
   };
   for (int size : kIconSizes) {
