@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdio>
@@ -469,9 +470,10 @@ std::unique_ptr<child_process> usbfs_sampler::start(const std::string& program,
   return std::make_unique<child_process>(program, args, bus_environment(bus_->root));
 }
 
-void usbfs_sampler::wait_until_held() {
+bool usbfs_sampler::wait_until_held() {
   std::unique_lock lock(bus_->mutex);
-  bus_->held_changed.wait(lock, [this] { return bus_->held != nullptr; });
+  return bus_->held_changed.wait_for(lock, std::chrono::minutes(1),
+                                     [this] { return bus_->held != nullptr; });
 }
 
 void usbfs_sampler::release() {

@@ -47,8 +47,10 @@ class usbfs_sampler {
   // Starts a program on this bus and leaves it running.
   std::unique_ptr<child_process> start(const std::string& program,
                                        const std::vector<std::string>& args);
-  // Waits until the held status block is due, then lets it go.
-  void wait_until_held();
+  // Waits until the held status block is due; false when it was not within a minute (the
+  // program ended before it, say).
+  bool wait_until_held();
+  // Lets the held status block go.
   void release();
 
   std::vector<std::uint8_t> flash_contents() const;

@@ -136,7 +136,7 @@ TEST_F(VtflashOnUsbfs, SecondVtflashDuringAnInstallFindsTheSamplerBusy) {
   const std::vector<unsigned char> image = make_image(image_length);
   const std::unique_ptr<vt::test::child_process> install =
       bus.start(VTFLASH_PATH, install_args(image));
-  bus.wait_until_held();
+  ASSERT_TRUE(bus.wait_until_held()) << install->finish() << ": " << install->output();
 
   const process_result second = run(bus, {"--info"});
   const process_result listing = run(bus, {"--list"});
