@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -15,6 +16,9 @@
 #include <cmath>
 
 #include "Dialogs.h"
+#include "ImageFacts.h"
+#include "LogFile.h"
+#include "Notifier.h"
 #include "PlainLabel.h"
 #include "SegmentedControl.h"
 #include "StatusDot.h"
@@ -43,7 +47,12 @@ AppDelegate::AppDelegate(std::unique_ptr<Dialogs> dialogs, QObject* parent)
       dialogs_(dialogs ? std::move(dialogs)
                        : std::make_unique<QtDialogs>([this] { return window_.get(); })),
       bundlePath_(bundleDirectoryForExecutableDir(QCoreApplication::applicationDirPath())),
-      logFormat_(MakeLogFormat()) {}
+      logFormat_(MakeLogFormat()),
+      notifier_(std::make_unique<Notifier>()) {
+  if (qGuiApp) {
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &AppDelegate::commitData);
+  }
+}
 
 AppDelegate::~AppDelegate() {
   // Quitting does nothing to a flash tool that still runs: a tool stopped in the middle of a
@@ -52,10 +61,17 @@ AppDelegate::~AppDelegate() {
   if (currentTask_) {
     currentTask_->disconnect(this);
     currentTask_->setParent(nullptr);
+    // Kept until the process ends, when the tool has long finished its work or gone too.
+    static QList<QObject*> abandoned;
+    abandoned.append(currentTask_);
     currentTask_ = nullptr;
   }
   delete mainMenu_;
   window_.reset();
+}
+
+void AppDelegate::setNotifier(std::unique_ptr<Notifier> notifier) {
+  notifier_ = std::move(notifier);
 }
 
 QString AppDelegate::bundleDirectoryForExecutableDir(const QString& executableDir) {
@@ -171,7 +187,11 @@ void AppDelegate::refreshFirmwareLabel() {
     const QFileInfo file(firmwarePath_);
     const qint64 size = file.exists() ? std::max<qint64>(file.size(), 0) : 0;
     firmwareLabel_->setText(FormatFirmwareLabel(file.fileName(), size));
-    firmwareLabel_->setToolTip(firmwarePath_);
+    QString tip = firmwarePath_;
+    if (firmwareFactsPath_ == firmwarePath_ && firmwareFacts_.known()) {
+      tip += QLatin1Char('\n') + DescribeImageFacts(firmwareFacts_);
+    }
+    firmwareLabel_->setToolTip(tip);
     firmwareLabel_->setTone(PlainLabel::Tone::Primary);
     // A file name keeps its beginning and its extension.
     firmwareLabel_->setElideMode(PlainLabel::Elide::Middle);
@@ -190,6 +210,7 @@ void AppDelegate::appendLog(const QString& text) {
   if (text.isEmpty() || !logView_) {
     return;
   }
+  recordInLogFile(text);
   // A cursor of its own writes at the end. A selection or caret that touches the end would move
   // along with the insertion, so it is put back: the user's selection stays as it was.
   const QTextCursor selection = logView_->textCursor();

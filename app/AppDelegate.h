@@ -9,12 +9,16 @@
 #include <memory>
 
 #include "Dialogs.h"
+#include "ImageFacts.h"
 
+class LogFile;
+class Notifier;
 class PlainLabel;
 class QAbstractButton;
 class QMenuBar;
 class QPlainTextEdit;
 class QProgressBar;
+class QSessionManager;
 class QPushButton;
 class SegmentedControl;
 class StatusDot;
@@ -78,6 +82,22 @@ class AppDelegate : public QObject {
   void runLoaderWithArguments(const QStringList& arguments, RunMode mode);
   void handleTaskOutput(const QString& text);
 
+  // Writes the window's whole log to a file the user picks (AppDelegate_Log.cpp).
+  void saveLog();
+
+  // Desktop integration (AppDelegate_Desktop.cpp). The OS image named by the command line
+  // (`arguments` as QCoreApplication::arguments gives them), or the empty string.
+  static QString firmwareArgument(const QStringList& arguments);
+  // Adopts a file given by path or file: URL, as the panel would; nothing while a run goes on.
+  void openFirmwareFile(const QString& pathOrUrl);
+  // True when the application may quit now: nothing is being installed, or the user, asked,
+  // chose to quit anyway.
+  bool mayQuit();
+  // The menu's Quit: quits when mayQuit allows it.
+  void requestQuit();
+  // The session is ending: during an installation the user is asked, and may cancel it.
+  void commitData(QSessionManager& manager);
+
   // Output parsing and completion (AppDelegate_Completion.cpp).
   void parseProgressFromText(const QString& text);
   void handleTaskFinished(int status, RunMode mode);
@@ -96,6 +116,10 @@ class AppDelegate : public QObject {
   // The progress bar's value, 0 to 100.
   double progressValue() const;
   void setProgressValue(double value);
+
+  // Shows the notification at the end of an installation in a window that is not active. Starts
+  // as one on the session bus; tests give one on a bus of their own.
+  void setNotifier(std::unique_ptr<Notifier> notifier);
 
   // The menu bar most recently built by installMainMenu; the window shows it.
   QMenuBar* mainMenu() const { return mainMenu_; }
@@ -142,6 +166,10 @@ class AppDelegate : public QObject {
   // The mode of the run under way as its name, "info" or "install"; a null string when idle.
   QString currentMode() const;
 
+ protected:
+  // Drops on the window and its closing.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  signals:
   // A run has ended and handleTaskFinished has done all its work, final alert included.
   void runFinished(int status, AppDelegate::RunMode mode);
@@ -158,11 +186,18 @@ class AppDelegate : public QObject {
   void parkButtonFocus();
   void restoreButtonFocus();
   void releaseTask();
+  void tellTheEnd(bool succeeded);
+  void beginLogRecord();
+  void recordInLogFile(const QString& text);
+  void endLogRecord();
+  void logFileFailed(const QString& reason);
 
   std::unique_ptr<Dialogs> dialogs_;
   QString bundlePath_;
   QTextCharFormat logFormat_;
   QMenuBar* mainMenu_ = nullptr;
+  std::unique_ptr<LogFile> logFile_;
+  std::unique_ptr<Notifier> notifier_;  // open from the start of a run to its end
 
   std::unique_ptr<QWidget> window_;
   PlainLabel* subtitleLabel_ = nullptr;
@@ -188,10 +223,13 @@ class AppDelegate : public QObject {
   QPointer<QWidget> buttonWithFocus_;  // the button that had the focus when a run started
 
   QString firmwarePath_;
+  ImageFacts firmwareFacts_;  // read when the image at firmwareFactsPath_ was adopted
+  QString firmwareFactsPath_;
   DeviceState deviceState_ = DeviceStateUnknown;
   QString deviceGeometry_;
   QString operationKey_;
   int operationPercent_ = 0;
   ToolRunner* currentTask_ = nullptr;  // a child of this controller while it runs
   RunMode currentMode_ = RunMode::None;
+  bool eraseBegan_ = false;  // the tool of this run has begun to erase the flash
 };

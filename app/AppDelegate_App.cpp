@@ -35,9 +35,13 @@ void AppDelegate::installMainMenu() {
   // A new menu tree replaces the old one, so every title is in the current language.
   auto* bar = new QMenuBar;
   QMenu* application = bar->addMenu(QStringLiteral("Veltrin"));
+  QAction* save = AddItem(application, L("menu.saveLog"), QKeySequence::Save);
+  save->setMenuRole(QAction::NoRole);
+  connect(save, &QAction::triggered, this, &AppDelegate::saveLog);
+  application->addSeparator();
   QAction* quit = AddItem(application, L("menu.quit"), QKeySequence::Quit);
   quit->setMenuRole(QAction::QuitRole);
-  connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+  connect(quit, &QAction::triggered, this, &AppDelegate::requestQuit);
 
   QMenu* edit = bar->addMenu(L("menu.edit"));
   QAction* copy = AddItem(edit, L("menu.copy"), QKeySequence::Copy);

@@ -2,12 +2,17 @@
 
 #include "AppDelegate.h"
 #include "Dialogs.h"
+#include "Notifier.h"
 #include "OutputParser.h"
 #include "TextFormat.h"
 #include "Translations.h"
 #include "WaitGirlView.h"
 
 void AppDelegate::parseProgressFromText(const QString& text) {
+  // The tool announces the erase before its first block: from then on the sampler's OS is gone.
+  if (text.contains(QLatin1String("Erasing flash"))) {
+    eraseBegan_ = true;
+  }
   // Every recognised line redraws the labels, so the last one of a chunk is what stays.
   for (const OutputLine& line : ParseToolOutput(text)) {
     if (line.kind == OutputLine::Kind::Geometry) {
@@ -15,6 +20,7 @@ void AppDelegate::parseProgressFromText(const QString& text) {
       deviceGeometry_ = line.text;
       continue;
     }
+    eraseBegan_ = true;
     setProgressValue(line.bar);
     setOperation(line.operationKey(), line.percent);
   }
@@ -44,15 +50,26 @@ void AppDelegate::handleTaskFinished(int status, RunMode mode) {
   if (hadProcess) {
     appendLog(FormatWithInt(L("log.exit"), status) + QLatin1Char('\n'));
   }
+  endLogRecord();
   updateButtons();
 
   // The labels, the log and the buttons behind the alert already show the final state.
   if (mode == RunMode::Install) {
-    if (succeeded) {
-      dialogs_->alert(Dialogs::Style::Informational, L("done.title"), L("done.text"));
-    } else {
-      dialogs_->alert(Dialogs::Style::Warning, L("failed.title"), L("failed.text"));
-    }
+    tellTheEnd(succeeded);
   }
   emit runFinished(status, mode);
+}
+
+void AppDelegate::tellTheEnd(bool succeeded) {
+  const QString title = succeeded ? L("done.title") : L("failed.title");
+  QString text = succeeded ? L("done.text") : L("failed.text");
+  // Once the erase has begun the sampler holds no complete OS: the user must know what to do.
+  if (!succeeded && eraseBegan_) {
+    text += QStringLiteral("\n\n") + L("failed.erased");
+  }
+  // A window in the background would keep the alert unseen: the desktop says it too.
+  if (notifier_ && window_ && !window_->isActiveWindow()) {
+    notifier_->notify(title, text);
+  }
+  dialogs_->alert(succeeded ? Dialogs::Style::Informational : Dialogs::Style::Warning, title, text);
 }

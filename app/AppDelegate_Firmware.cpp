@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "AppDelegate.h"
+#include "ImageFacts.h"
 #include "TextFormat.h"
 #include "Translations.h"
 #include "image_file.h"
@@ -36,6 +37,12 @@ void AppDelegate::selectFirmwareAtPath(const QString& path) {
   }
   firmwarePath_ = path;
   appendLog(FormatWithString(L("log.firmware"), path) + QLatin1Char('\n'));
+  // The exact length and checksum say which file this is, to compare with a published one.
+  firmwareFacts_ = ReadImageFacts(path);
+  firmwareFactsPath_ = path;
+  if (firmwareFacts_.known()) {
+    appendLog(DescribeImageFacts(firmwareFacts_) + QLatin1Char('\n'));
+  }
   refreshTexts();
   updateButtons();
 }

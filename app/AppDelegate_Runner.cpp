@@ -69,6 +69,7 @@ void AppDelegate::runLoaderWithArguments(const QStringList& arguments, RunMode m
   if (currentTask_) {
     return;
   }
+  beginLogRecord();
   const QString path = loaderPath();
   if (!IsExecutableFile(path)) {
     appendLog(FormatWithString(L("log.helperMissing"), path) + QLatin1Char('\n'));
@@ -76,6 +77,7 @@ void AppDelegate::runLoaderWithArguments(const QStringList& arguments, RunMode m
     return;
   }
   currentMode_ = mode;
+  eraseBegan_ = false;
   appendLog(QStringLiteral("$ %1 %2\n").arg(QFileInfo(path).fileName(), arguments.join(' ')));
 
   auto* task = new ToolRunner(this);

@@ -117,6 +117,9 @@ void AppDelegate::buildWindow() {
   root->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, root->size(),
                                         root->screen()->availableGeometry()));
   InstallAccessibleInterfaces();
+  // Files dropped anywhere on the window, and the question before it closes, reach the controller.
+  root->setAcceptDrops(true);
+  root->installEventFilter(this);
 
   auto* title = Place(MakeLabel(root, SystemFont(26, QFont::Bold), PlainLabel::Tone::Primary), root,
                       26, 552, 420, 32);

@@ -77,6 +77,20 @@ bool QtDialogs::confirm(Style style, const QString& title, const QString& text,
   return box.clickedButton() == accept;
 }
 
+bool QtDialogs::confirmAgainstDefault(Style style, const QString& title, const QString& text,
+                                      const QString& keepText, const QString& otherText) {
+  QWidget* window = window_ ? window_() : nullptr;
+  QMessageBox box(window);
+  FillBox(box, style, title, text);
+  QPushButton* keep = box.addButton(keepText, QMessageBox::RejectRole);
+  QPushButton* other = box.addButton(otherText, QMessageBox::DestructiveRole);
+  box.setDefaultButton(keep);
+  box.setEscapeButton(keep);
+  AttachToWindow(box, window);
+  box.exec();
+  return box.clickedButton() == other;
+}
+
 void QtDialogs::alert(Style style, const QString& title, const QString& text) {
   QWidget* window = window_ ? window_() : nullptr;
   QMessageBox box(window);
@@ -99,4 +113,17 @@ QString QtDialogs::openFile(const QString& message) {
   // A platform panel may not ask this dialog before it closes: its answer is checked again.
   const QString path = dialog.selectedFiles().constFirst();
   return isImageFileName(path) ? path : QString();
+}
+
+QString QtDialogs::saveFile(const QString& title, const QString& suggestedName) {
+  QWidget* window = window_ ? window_() : nullptr;
+  QFileDialog dialog(window, title);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.selectFile(suggestedName);
+  AttachToWindow(dialog, window);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    return {};
+  }
+  return dialog.selectedFiles().constFirst();
 }

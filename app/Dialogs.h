@@ -18,11 +18,20 @@ class Dialogs {
   virtual bool confirm(Style style, const QString& title, const QString& text,
                        const QString& acceptText, const QString& cancelText) = 0;
 
+  // Asks with two buttons: the first, `keepText`, is the safe answer, the default one and the
+  // answer of Escape. True only when the user chose the other button, `otherText`.
+  virtual bool confirmAgainstDefault(Style style, const QString& title, const QString& text,
+                                     const QString& keepText, const QString& otherText) = 0;
+
   // Shows a notice with the platform's single default button and returns when it is closed.
   virtual void alert(Style style, const QString& title, const QString& text) = 0;
 
   // Lets the user pick one existing OS image file (*.bin); the empty string when cancelled.
   virtual QString openFile(const QString& message) = 0;
+
+  // Lets the user name a file to write, offering `suggestedName`; the empty string when
+  // cancelled.
+  virtual QString saveFile(const QString& title, const QString& suggestedName) = 0;
 };
 
 // Dialogs on screen: QMessageBox and QFileDialog, each modal on the application's window, centred
@@ -34,8 +43,11 @@ class QtDialogs : public Dialogs {
 
   bool confirm(Style style, const QString& title, const QString& text, const QString& acceptText,
                const QString& cancelText) override;
+  bool confirmAgainstDefault(Style style, const QString& title, const QString& text,
+                             const QString& keepText, const QString& otherText) override;
   void alert(Style style, const QString& title, const QString& text) override;
   QString openFile(const QString& message) override;
+  QString saveFile(const QString& title, const QString& suggestedName) override;
 
   // True for a name the open panel may give back: one that ends in ".bin", in any case.
   static bool isImageFileName(const QString& path);

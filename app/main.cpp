@@ -32,8 +32,13 @@ int main(int argc, char** argv) {
   delegate.installMainMenu();
   QApplication::setQuitOnLastWindowClosed(
       delegate.applicationShouldTerminateAfterLastWindowClosed());
-  // The window is built once the event loop runs, as when launching has finished.
-  QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+  // The window is built once the event loop runs, as when launching has finished. An OS image
+  // named on the command line is then adopted like a chosen one, after the built-in image.
+  const QString image = AppDelegate::firmwareArgument(QApplication::arguments());
+  QTimer::singleShot(0, &delegate, [&delegate, image] {
+    delegate.applicationDidFinishLaunching();
+    delegate.openFirmwareFile(image);
+  });
   QApplication::exec();
   return 0;
 }

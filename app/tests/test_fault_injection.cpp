@@ -255,8 +255,9 @@ void ExpectButtonsBack(AppDelegate& app, bool installEnabled) {
 }
 
 // An installation that failed: the sampler is still the checked one, the bar is where the tool
-// stopped, the operation says it failed (no percentage), one warning alert, buttons back.
-void ExpectFailedInstall(Harness& h, double bar, const BehindTheAlert& seen) {
+// stopped, the operation says it failed (no percentage), one warning alert, buttons back. Once the
+// erase had begun, the alert also says what to do about the sampler left without an OS.
+void ExpectFailedInstall(Harness& h, double bar, const BehindTheAlert& seen, bool erased) {
   EXPECT_EQ(h.finishedRuns(), 1);
   EXPECT_EQ(h.lastMode(), AppDelegate::RunMode::Install);
   EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
@@ -268,7 +269,11 @@ void ExpectFailedInstall(Harness& h, double bar, const BehindTheAlert& seen) {
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].style, Dialogs::Style::Warning);
   EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing did not complete"));
-  EXPECT_EQ(h.dialogs().alerts[0].text, QStringLiteral("See the log at the bottom of the window."));
+  const QString advice = QStringLiteral(
+      "\n\nThe MPC4000 has no complete OS now. Keep it switched on and connected, fix the cause "
+      "shown in the log, and press Flash OS again.");
+  EXPECT_EQ(h.dialogs().alerts[0].text,
+            QStringLiteral("See the log at the bottom of the window.") + (erased ? advice : ""));
   EXPECT_EQ(seen.operation, QStringLiteral("Flashing failed"));
   EXPECT_TRUE(seen.installEnabled);
   EXPECT_EQ(seen.log, h.log());
@@ -295,7 +300,7 @@ TEST_P(InstallUnderFault, FailsWithTheToolsLinesAndSaysWhereTheFlashWasLeft) {
   EXPECT_EQ(h.lastStatus(), 1);
   EXPECT_EQ(h.log(),
             QStringLiteral("Veltrin started.\n") + RunLog(InstallArguments(image), output, 1));
-  ExpectFailedInstall(h, BarWhereItStopped(c.phase, c.index), seen);
+  ExpectFailedInstall(h, BarWhereItStopped(c.phase, c.index), seen, c.phase != Phase::Geometry);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFaultAtFirstMiddleAndLastExchange, InstallUnderFault,
@@ -367,7 +372,7 @@ TEST_P(InstallRefused, EndsBeforeTheEraseShowingTheReportedGeometry) {
   EXPECT_EQ(h.log(),
             QStringLiteral("Veltrin started.\n") + RunLog(InstallArguments(image), output, 1));
   EXPECT_EQ(h.app().deviceDetailLabel()->text(), geometry.trimmed());
-  ExpectFailedInstall(h, 0.0, seen);
+  ExpectFailedInstall(h, 0.0, seen, false);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -429,8 +434,7 @@ TEST_P(InstallCompletes, FromCheckToSuccessAlertWithTheImageInTheFlash) {
   EXPECT_EQ(h.lastStatus(), 0);
   EXPECT_EQ(h.log(), QStringLiteral("Veltrin started.\n") +
                          RunLog(QStringLiteral("--info"), kOpened + geometry, 0) +
-                         QStringLiteral("Firmware selected: %1\n").arg(image) +
-                         RunLog(InstallArguments(image), output, 0));
+                         AdoptedImageLog(image) + RunLog(InstallArguments(image), output, 0));
   EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
   EXPECT_EQ(h.app().deviceDetailLabel()->text(), geometry.trimmed());
   EXPECT_EQ(h.app().operationLabel()->text(), QStringLiteral("Flashing complete"));
@@ -486,7 +490,7 @@ TEST_P(ToolKilledMidWrite, EndsAsAFailureWithTheExitLineAndTheBarWhereItStopped)
   EXPECT_NE(h.lastStatus(), 0);
   EXPECT_EQ(h.log(), QStringLiteral("Veltrin started.\n") +
                          RunLog(InstallArguments(image), output, h.lastStatus()));
-  ExpectFailedInstall(h, BarWhereItStopped(Phase::Write, written), seen);
+  ExpectFailedInstall(h, BarWhereItStopped(Phase::Write, written), seen, true);
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, ToolKilledMidWrite, ::testing::Values(SIGKILL, SIGTERM),

@@ -117,7 +117,12 @@ TEST(FirmwareSelection, AdoptingAnImageLogsItShowsItAndMayEnableInstall) {
   const QString path = h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(1048576));
   h.app().selectFirmwareAtPath(path);
   EXPECT_EQ(h.app().firmwarePath(), path);
-  EXPECT_TRUE(h.log().endsWith(QStringLiteral("Firmware selected: %1\n").arg(path)));
+  // The exact size and SHA-256 tell the user which file it is, in the log and the tooltip.
+  const QString facts = QStringLiteral(
+      "Size: 1048576 bytes, SHA-256: "
+      "5c6d27d29656f31c73761c00dae9e75a98c8ca8ef699648ee1bbe4b5afab68cb");
+  EXPECT_TRUE(h.log().endsWith(QStringLiteral("Firmware selected: %1\n%2\n").arg(path, facts)));
+  EXPECT_EQ(h.app().firmwareLabel()->toolTip(), path + QLatin1Char('\n') + facts);
   EXPECT_EQ(h.app().firmwareLabel()->text(), QStringLiteral("os.bin  \u00b7  1.0 MB"));
   EXPECT_TRUE(h.app().installButton()->isEnabled());
   EXPECT_TRUE(h.dialogs().alerts.isEmpty());

@@ -63,7 +63,7 @@ TEST(Launch, WithAValidBuiltinImageItIsAdoptedAndLoggedBeforeTheWindowShows) {
   const QString builtin = h.installBuiltinImage(MakeImageBytes(1572864));
   h.launch();
   EXPECT_EQ(h.app().firmwarePath(), builtin);
-  EXPECT_EQ(h.log(), QStringLiteral("Veltrin started.\nFirmware selected: %1\n").arg(builtin));
+  EXPECT_EQ(h.log(), QStringLiteral("Veltrin started.\n") + AdoptedImageLog(builtin));
   EXPECT_EQ(h.app().firmwareLabel()->text(), QStringLiteral("mpcv171.bin  \u00b7  1.5 MB"));
   EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.ready"));
   EXPECT_EQ(h.app().operationPercent(), -1);
@@ -130,12 +130,14 @@ TEST(Menu, HoldsQuitCopyAndSelectAllInTheCurrentLanguage) {
   Harness h;
   h.app().installMainMenu();
   EXPECT_EQ(MenuTitles(h.app().mainMenu()),
-            QStringList({"Veltrin", "Завершить Veltrin", "Правка", "Скопировать", "Выбрать все"}));
+            QStringList({"Veltrin", "Сохранить журнал…", "", "Завершить Veltrin", "Правка",
+                         "Скопировать", "Выбрать все"}));
   const QList<QAction*> edit = h.app().mainMenu()->actions().at(1)->menu()->actions();
   EXPECT_EQ(edit.at(0)->shortcut(), QKeySequence(QKeySequence::Copy));
   EXPECT_EQ(edit.at(1)->shortcut(), QKeySequence(QKeySequence::SelectAll));
-  const QAction* quit = h.app().mainMenu()->actions().at(0)->menu()->actions().at(0);
-  EXPECT_EQ(quit->shortcut(), QKeySequence(QKeySequence::Quit));
+  const QList<QAction*> application = h.app().mainMenu()->actions().at(0)->menu()->actions();
+  EXPECT_EQ(application.at(0)->shortcut(), QKeySequence(QKeySequence::Save));
+  EXPECT_EQ(application.at(2)->shortcut(), QKeySequence(QKeySequence::Quit));
 }
 
 TEST(Menu, SelectAllAndCopyReachTheFocusedLog) {
@@ -169,7 +171,7 @@ TEST(LanguageSwitch, ChoosingRussianStoresItAndRetextsMenuAndWindow) {
   EXPECT_EQ(CurrentLanguage, 1);
   EXPECT_EQ(QSettings().value(QStringLiteral("InterfaceLanguage")).toString(),
             QStringLiteral("ru"));
-  EXPECT_EQ(MenuTitles(h.app().mainMenu()).at(1), QStringLiteral("Завершить Veltrin"));
+  EXPECT_EQ(MenuTitles(h.app().mainMenu()).at(3), QStringLiteral("Завершить Veltrin"));
   EXPECT_EQ(h.app().operationLabel()->text(), QStringLiteral("Готово"));
   EXPECT_EQ(h.app().checkButton()->text(), QStringLiteral("Проверить"));
   // Lines already in the log stay in the language they were written in.
@@ -179,7 +181,7 @@ TEST(LanguageSwitch, ChoosingRussianStoresItAndRetextsMenuAndWindow) {
   EXPECT_EQ(CurrentLanguage, 0);
   EXPECT_EQ(QSettings().value(QStringLiteral("InterfaceLanguage")).toString(),
             QStringLiteral("en"));
-  EXPECT_EQ(MenuTitles(h.app().mainMenu()).at(1), QStringLiteral("Quit Veltrin"));
+  EXPECT_EQ(MenuTitles(h.app().mainMenu()).at(3), QStringLiteral("Quit Veltrin"));
 }
 
 TEST(LanguageSwitch, ChoosingTheSelectedSegmentAgainStillStoresAndRebuilds) {

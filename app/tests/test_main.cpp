@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -16,6 +17,13 @@ int main(int argc, char** argv) {
   const QTemporaryDir settings;
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
   QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+  // The log file of every run goes there too, never into the user's own state folder.
+  const QTemporaryDir state;
+  qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+  // No notification of a test reaches the desktop of whoever runs them: the session bus is one
+  // where nothing listens, unless a test brings a bus of its own.
+  qputenv("DBUS_SESSION_BUS_ADDRESS",
+          "unix:path=" + QFile::encodeName(state.path()) + "/no-session-bus");
   QApplication app(argc, argv);
   QApplication::setOrganizationName("VeltrinTests");
   QApplication::setApplicationName("VeltrinTests");

@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -24,6 +25,13 @@ bool RecordingDialogs::confirm(Style style, const QString& title, const QString&
   return confirmAnswer;
 }
 
+bool RecordingDialogs::confirmAgainstDefault(Style style, const QString& title, const QString& text,
+                                             const QString& keepText, const QString& otherText) {
+  questions.append({style, title, text});
+  questionButtons = {keepText, otherText};
+  return quitAnswer;
+}
+
 void RecordingDialogs::alert(Style style, const QString& title, const QString& text) {
   alerts.append({style, title, text});
   if (onAlert) {
@@ -34,6 +42,11 @@ void RecordingDialogs::alert(Style style, const QString& title, const QString& t
 QString RecordingDialogs::openFile(const QString& message) {
   openMessages.append(message);
   return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+}
+
+QString RecordingDialogs::saveFile(const QString& title, const QString& /*suggestedName*/) {
+  saveTitles.append(title);
+  return saveAnswer;
 }
 
 QByteArray MakeImageBytes(int size, int offset, const QByteArray& signature) {
@@ -51,6 +64,15 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
     return false;
   }
   return file.write(bytes) == bytes.size();
+}
+
+QString AdoptedImageLog(const QString& path) {
+  QFile file(path);
+  const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  return QStringLiteral("Firmware selected: %1\nSize: %2 bytes, SHA-256: %3\n")
+      .arg(
+          path, QString::number(bytes.size()),
+          QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()));
 }
 
 QByteArray ShellTool(const QByteArray& body) {

@@ -34,15 +34,23 @@ class RecordingDialogs : public Dialogs {
  public:
   bool confirm(Style style, const QString& title, const QString& text, const QString& acceptText,
                const QString& cancelText) override;
+  bool confirmAgainstDefault(Style style, const QString& title, const QString& text,
+                             const QString& keepText, const QString& otherText) override;
   void alert(Style style, const QString& title, const QString& text) override;
   QString openFile(const QString& message) override;
+  QString saveFile(const QString& title, const QString& suggestedName) override;
 
   bool confirmAnswer = true;
   QList<AlertRecord> confirmations;
   QStringList confirmButtons;  // accept and cancel texts of the last confirmation
   QList<AlertRecord> alerts;
-  QStringList openAnswers;  // taken from the front; an empty list answers "cancelled"
+  bool quitAnswer = false;  // the other button of a question whose default keeps things as they are
+  QList<AlertRecord> questions;
+  QStringList questionButtons;  // default and other texts of the last such question
+  QStringList openAnswers;      // taken from the front; an empty list answers "cancelled"
   QStringList openMessages;
+  QString saveAnswer;  // the empty string answers "cancelled"
+  QStringList saveTitles;
   std::function<void()> onAlert;  // runs while an alert is "on screen"
 };
 
@@ -52,6 +60,9 @@ QByteArray MakeImageBytes(int size, int offset = 32,
 
 // Writes `bytes` to `path`, creating folders on the way. Returns false on failure.
 bool WriteFile(const QString& path, const QByteArray& bytes);
+
+// The log lines of adopting the image at `path`: its path, then its exact size and SHA-256.
+QString AdoptedImageLog(const QString& path);
 
 // A shell script as a flash tool: `body` runs under /bin/sh.
 QByteArray ShellTool(const QByteArray& body);
@@ -117,6 +128,8 @@ class Harness {
 
   // Builds the window as launch does.
   void launch();
+  // Ends the controller as the end of the application does, with a tool possibly still running.
+  void endApplication() { app_.reset(); }
   // The state a successful check and an adopted image leave: Flash OS may start.
   void readyToInstall(const QString& imagePath);
 
