@@ -19,6 +19,7 @@
 #include "PlainLabel.h"
 #include "ToolRunner.h"
 #include "WaitGirlView.h"
+#include "expected_output.h"
 #include "test_support.h"
 
 namespace {
@@ -33,8 +34,7 @@ constexpr unsigned kImageSize = 3 * kChunkSize + 100;
 constexpr unsigned kChunks = 4;
 const QByteArray kFlash = "blocks=8,block_size=16384";
 
-const QString kOpened =
-    QStringLiteral("Opened AKAI USB device 09e8:0061, interface 0, IN pipe 1, OUT pipe 2.\n");
+const QString kOpened = QString::fromStdString(vt::expected::opened_line());
 
 enum class Phase { Geometry, Erase, Write };
 
@@ -48,56 +48,28 @@ QByteArray PatternImage(int size) {
 }
 
 QString GeometryLine(unsigned blocks, unsigned blockSize) {
-  return QString::asprintf("Flash geometry: %u blocks x %u bytes (%llu bytes).\n", blocks,
-                           blockSize, static_cast<unsigned long long>(blocks) * blockSize);
-}
-
-QString FirmwareLine(unsigned imageSize, unsigned blocks, unsigned blockSize) {
-  return QString::asprintf("Firmware: %u bytes. Flash: %u blocks x %u bytes (%llu bytes).\n",
-                           imageSize, blocks, blockSize,
-                           static_cast<unsigned long long>(blocks) * blockSize);
-}
-
-// The tool's progress records 1 to `done` of `total`, each redrawing the one before.
-QString Records(const char* word, unsigned done, unsigned total) {
-  QString text;
-  for (unsigned i = 1; i <= done; ++i) {
-    text += QString::asprintf("\r%s %3u%% (%u/%u)", word, i * 100 / total, i, total);
-  }
-  return text;
+  return QString::fromStdString(vt::expected::geometry_line(blocks, blockSize));
 }
 
 // Everything a complete installation prints.
 QString CompleteOutput(unsigned imageSize, unsigned blocks, unsigned blockSize) {
-  const unsigned chunks = (imageSize + kChunkSize - 1) / kChunkSize;
-  return kOpened + GeometryLine(blocks, blockSize) + FirmwareLine(imageSize, blocks, blockSize) +
-         "Erasing flash...\n" + Records("Erase", blocks, blocks) + "\nWriting firmware...\n" +
-         Records("Write", chunks, chunks) +
-         "\nOS upload complete. Restart the MPC4000 after the device reports completion.\n";
-}
-
-// What an installation into the test flash prints before its first write record.
-QString OutputBeforeTheWrite() {
-  return kOpened + GeometryLine(kBlocks, kBlockSize) +
-         FirmwareLine(kImageSize, kBlocks, kBlockSize) + "Erasing flash...\n" +
-         Records("Erase", kBlocks, kBlocks) + "\nWriting firmware...\n";
+  return QString::fromStdString(vt::expected::install{blocks, blockSize, imageSize}.complete());
 }
 
 // Everything an installation into the test flash prints when exchange `index` of `phase` fails
 // with the step's own line `failure`: the records of the steps confirmed before it, the failure,
 // and the line that says where the flash was left.
 QString StoppedOutput(Phase phase, unsigned index, const QString& failure) {
-  if (phase == Phase::Geometry) {
-    return kOpened + failure;
+  const vt::expected::install run{kBlocks, kBlockSize, kImageSize, kChunkSize};
+  switch (phase) {
+    case Phase::Geometry:
+      return kOpened + failure;
+    case Phase::Erase:
+      return QString::fromStdString(run.erase_failed(index, failure.toStdString()));
+    case Phase::Write:
+      break;
   }
-  if (phase == Phase::Erase) {
-    return kOpened + GeometryLine(kBlocks, kBlockSize) +
-           FirmwareLine(kImageSize, kBlocks, kBlockSize) + "Erasing flash...\n" +
-           Records("Erase", index, kBlocks) + failure +
-           QString::asprintf("\nErase failed at block %u.\n", index);
-  }
-  return OutputBeforeTheWrite() + Records("Write", index, kChunks) + failure +
-         QString::asprintf("\nWrite failed at offset 0x%08x.\n", index * kChunkSize);
+  return QString::fromStdString(run.write_failed(index, failure.toStdString()));
 }
 
 // The bar shows half the last erase percentage, or 50 and half the last write percentage; with
@@ -486,7 +458,9 @@ TEST_P(ToolKilledMidWrite, EndsAsAFailureWithTheExitLineAndTheBarWhereItStopped)
   const unsigned written = unsigned(h.log().count(QLatin1String("\nWrite ")));
   EXPECT_GE(written, 1u);
   EXPECT_LT(written, kChunks);
-  const QString output = OutputBeforeTheWrite() + Records("Write", written, kChunks);
+  const vt::expected::install run{kBlocks, kBlockSize, kImageSize, kChunkSize};
+  const QString output =
+      QString::fromStdString(run.before_write() + vt::expected::records("Write", kChunks, written));
   EXPECT_NE(h.lastStatus(), 0);
   EXPECT_EQ(h.log(), QStringLiteral("Veltrin started.\n") +
                          RunLog(InstallArguments(image), output, h.lastStatus()));

@@ -13,14 +13,18 @@
 #include "PlainLabel.h"
 #include "SegmentedControl.h"
 #include "WaitGirlView.h"
+#include "expected_output.h"
 #include "test_support.h"
 
 namespace {
 
-const QByteArray kOpenedLine =
-    "printf 'Opened AKAI USB device 09e8:0061, interface 0, IN pipe 1, OUT pipe 2.\\n'\n";
-const QByteArray kGeometryLine =
-    "printf 'Flash geometry: 64 blocks x 65536 bytes (4194304 bytes).\\n'\n";
+// A shell command that prints `text` exactly (it holds no single quote).
+QByteArray Say(const std::string& text) {
+  return "printf '%s' '" + QByteArray::fromStdString(text) + "'\n";
+}
+
+const QByteArray kOpenedLine = Say(vt::expected::opened_line());
+const QByteArray kGeometryLine = Say(vt::expected::geometry_line(64, 65536));
 const char* const kGeometry = "Flash geometry: 64 blocks x 65536 bytes (4194304 bytes).";
 
 // Progress records exactly as the tool prints them, for `count` steps of `word`.
@@ -34,23 +38,16 @@ QByteArray ProgressLoop(const char* word, int count) {
 }
 
 QString ExpectedProgress(const char* word, int count) {
-  QString text;
-  for (int i = 1; i <= count; ++i) {
-    text += QString::asprintf("\r%s %3u%% (%u/%u)", word, unsigned(i * 100 / count), unsigned(i),
-                              unsigned(count));
-  }
-  return text + QLatin1Char('\n');
+  return QString::fromStdString(vt::expected::records(word, count, count) + "\n");
 }
 
 QByteArray InstallScript(int blocks, int chunks, int exitStatus) {
-  return ShellTool(kOpenedLine + kGeometryLine +
-                   "printf 'Firmware: 100000 bytes. Flash: 64 blocks x 65536 bytes (4194304 "
-                   "bytes).\\n'\nprintf 'Erasing flash...\\n'\n" +
-                   ProgressLoop("Erase", blocks) + "printf 'Writing firmware...\\n'\n" +
-                   ProgressLoop("Write", chunks) +
-                   "printf 'OS upload complete. Restart the MPC4000 after the device reports "
-                   "completion.\\n'\nexit " +
-                   QByteArray::number(exitStatus));
+  return ShellTool(
+      kOpenedLine + kGeometryLine +
+      Say(vt::expected::firmware_line(100000, 64, 65536) + vt::expected::erasing_line) +
+      ProgressLoop("Erase", blocks) + Say(vt::expected::writing_line) +
+      ProgressLoop("Write", chunks) + Say(vt::expected::completion_line) + "exit " +
+      QByteArray::number(exitStatus));
 }
 
 // An installation that may start: the device was checked and an image is adopted.

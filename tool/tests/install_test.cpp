@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "expected_output.h"
 #include "process.h"
 
 namespace {
@@ -17,42 +18,12 @@ using vt::test::run_process;
 using vt::test::temp_dir;
 using vt::test::write_file;
 
-const std::string opened =
-    "Opened AKAI USB device 09e8:0061, interface 0, IN pipe 1, OUT pipe 2.\n";
+using vt::expected::geometry_line;
 
-std::string format(const char* pattern, unsigned long long a, unsigned long long b = 0,
-                   unsigned long long c = 0, unsigned long long d = 0) {
-  char text[256];
-  std::snprintf(text, sizeof text, pattern, a, b, c, d);
-  return text;
-}
+const std::string opened = vt::expected::opened_line();
 
-std::string geometry_line(unsigned blocks, unsigned block_size) {
-  return format("Flash geometry: %llu blocks x %llu bytes (%llu bytes).\n", blocks, block_size,
-                1ull * blocks * block_size);
-}
-
-std::string records(const char* word, unsigned total, unsigned upto) {
-  std::string text;
-  for (unsigned i = 1; i <= upto; ++i) {
-    char record[64];
-    std::snprintf(record, sizeof record, "\r%s %3u%% (%u/%u)", word,
-                  static_cast<unsigned>(1ull * i * 100 / total), i, total);
-    text += record;
-  }
-  return text;
-}
-
-// Everything a successful install prints on standard output, in order.
-std::string install_output(unsigned blocks, unsigned block_size, std::size_t image,
-                           unsigned chunk) {
-  const unsigned chunks = static_cast<unsigned>((image + chunk - 1) / chunk);
-  return opened + geometry_line(blocks, block_size) +
-         format("Firmware: %llu bytes. Flash: %llu blocks x %llu bytes (%llu bytes).\n", image,
-                blocks, block_size, 1ull * blocks * block_size) +
-         "Erasing flash...\n" + records("Erase", blocks, blocks) + "\n" + "Writing firmware...\n" +
-         records("Write", chunks, chunks) + "\n" +
-         "OS upload complete. Restart the MPC4000 after the device reports completion.\n";
+std::string format(const char* pattern, unsigned long long a, unsigned long long b = 0) {
+  return vt::expected::printed(pattern, a, b);
 }
 
 struct install_run {
@@ -99,7 +70,8 @@ TEST_P(Install, PrintsExactProgressAndFlashHoldsImage) {
   const auto run = install(format("blocks=%llu,block_size=%llu", c.blocks, c.block_size), c.image,
                            {"--chunk", std::to_string(c.chunk)});
   EXPECT_EQ(run.result.err, "");
-  EXPECT_EQ(run.result.out, install_output(c.blocks, c.block_size, c.image, c.chunk));
+  EXPECT_EQ(run.result.out,
+            (vt::expected::install{c.blocks, c.block_size, c.image, c.chunk}.complete()));
   EXPECT_EQ(run.result.status, 0);
   expect_flash_holds(run, 1ull * c.blocks * c.block_size);
 }

@@ -199,6 +199,7 @@ struct usbfs_sampler::bus {
   // closes the node.
   UMockdevIoctlClient* holder = nullptr;
   unsigned opens = 0;
+  unsigned releases = 0;  // of a claimed interface, by the program that held it
   bool hold_due = false;  // the loader is about to send the held status block
   data_ptr held;          // that status block's URB, completed but not yet reapable
   std::condition_variable held_changed;
@@ -308,6 +309,7 @@ answer usbfs_sampler::bus::handle(UMockdevIoctlClient* client, gulong request,
     case USBDEVFS_RELEASEINTERFACE:
       if (holder == client) {
         holder = nullptr;
+        ++releases;
       }
       return done();
     case USBDEVFS_SUBMITURB:
@@ -486,6 +488,11 @@ void usbfs_sampler::release() {
 unsigned usbfs_sampler::opens() const {
   const std::lock_guard lock(bus_->mutex);
   return bus_->opens;
+}
+
+unsigned usbfs_sampler::releases() const {
+  const std::lock_guard lock(bus_->mutex);
+  return bus_->releases;
 }
 
 std::vector<std::uint8_t> usbfs_sampler::flash_contents() const {

@@ -59,6 +59,8 @@ class usbfs_sampler {
   std::vector<std::string> unknown_requests() const;
   // How many times a program opened the sampler's device node.
   unsigned opens() const;
+  // How many times a program released the interface it had claimed.
+  unsigned releases() const;
 
  private:
   struct bus;  // the testbed, its ioctl handler and the loader behind them

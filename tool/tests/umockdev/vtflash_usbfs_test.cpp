@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../expected_output.h"
 #include "../process.h"
 #include "usbfs_sampler.h"
 
@@ -27,19 +28,15 @@ using vt::test::usbfs_setup;
 using vt::test::write_file;
 namespace sim = vt::sim;
 
-const std::string opened =
-    "Opened AKAI USB device 09e8:0061, interface 0, IN pipe 1, OUT pipe 2.\n";
-const std::string geometry = "Flash geometry: 4 blocks x 32768 bytes (131072 bytes).\n";
 // Three full chunks of the default size and a last one of 300 bytes.
 constexpr std::size_t image_length = 3 * 32768 + 300;
-const std::string firmware =
-    "Firmware: 98604 bytes. Flash: 4 blocks x 32768 bytes (131072 bytes).\n";
-const std::string erasing = "Erasing flash...\n";
-const std::string erase_records =
-    "\rErase  25% (1/4)\rErase  50% (2/4)\rErase  75% (3/4)\rErase 100% (4/4)\n";
-const std::string writing = "Writing firmware...\n";
-const std::string complete =
-    "OS upload complete. Restart the MPC4000 after the device reports completion.\n";
+const std::string opened = vt::expected::opened_line();
+const std::string geometry = vt::expected::geometry_line(4, 32768);
+const std::string firmware = vt::expected::firmware_line(image_length, 4, 32768);
+const std::string& erasing = vt::expected::erasing_line;
+const std::string erase_records = vt::expected::records("Erase", 4, 4) + "\n";
+const std::string& writing = vt::expected::writing_line;
+const std::string& complete = vt::expected::completion_line;
 
 // A flash of four 32 KiB blocks: every progress record of an install can be spelled out.
 usbfs_setup small_flash() {
@@ -76,6 +73,7 @@ TEST_F(VtflashOnUsbfs, InfoOpensTheLoaderInterfaceAndReadsTheGeometry) {
   EXPECT_EQ(result.out, opened + geometry);
   EXPECT_EQ(result.err, "");
   EXPECT_THAT(bus.erased_blocks(), IsEmpty());
+  EXPECT_EQ(bus.releases(), 1u) << "the interface was not released before the device was closed";
 }
 
 struct listed_name {
@@ -187,6 +185,9 @@ TEST_P(VtflashInstallOnUsbfs, WritesTheImageIntoTheFlashAndPrintsEveryStep) {
   const std::vector<std::uint8_t> flash = bus.flash_contents();
   EXPECT_TRUE(std::equal(flash.begin(), flash.end(), expected_flash.begin(), expected_flash.end()))
       << "the flash does not hold the image followed by erased bytes";
+  EXPECT_THAT(bus.erased_blocks(), testing::ElementsAre(0, 1, 2, 3))
+      << "blocks erased out of order";
+  EXPECT_EQ(bus.releases(), 1u) << "the interface was not released before the device was closed";
 }
 
 INSTANTIATE_TEST_SUITE_P(
