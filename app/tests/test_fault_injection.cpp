@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cctype>
 #include <string>
@@ -434,6 +435,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 class ToolKilledMidWrite : public ::testing::TestWithParam<int> {};
 
+// The write records in the log: "Write  50% (2/4)" lines, not the "Write stopped" line.
+unsigned WriteRecordsIn(const QString& log) {
+  return unsigned(log.count(QRegularExpression(QStringLiteral("\nWrite +[0-9]+% "))));
+}
+
+// SIGKILL ends the tool wherever it is. SIGTERM is what a logout sends: the first one only warns
+// and the installation goes on, so the test sends a second one, which stops the tool after the
+// exchange in progress with a line that says where.
 TEST_P(ToolKilledMidWrite, EndsAsAFailureWithTheExitLineAndTheBarWhereItStopped) {
   const int signal = GetParam();
   Harness h;
@@ -446,21 +455,38 @@ TEST_P(ToolKilledMidWrite, EndsAsAFailureWithTheExitLineAndTheBarWhereItStopped)
   // Each chunk takes the slow sampler well over half a second, so the tool is still writing
   // when the first write record has arrived.
   const EnvironmentScope scenario("VTFLASH_SIM", kFlash + ",byte_ns=20000");
+  const QString warning = QStringLiteral(
+      "\nWarning: stopping now leaves the MPC4000 without a working OS; the installation goes on. "
+      "Press Ctrl-C again to stop it after the current step.\n");
 
   h.app().installFirmware();
   ASSERT_TRUE(h.waitUntil([&] { return h.log().contains(QLatin1String("\nWrite ")); }));
   ASSERT_NE(h.app().currentTask(), nullptr);
-  ASSERT_EQ(::kill(pid_t(h.app().currentTask()->processId()), signal), 0);
+  const auto pid = pid_t(h.app().currentTask()->processId());
+  ASSERT_EQ(::kill(pid, signal), 0);
+  unsigned beforeWarning = 0;
+  if (signal == SIGTERM) {
+    ASSERT_TRUE(h.waitUntil([&] { return h.log().contains(QLatin1String("Warning: ")); }));
+    beforeWarning = WriteRecordsIn(h.log().left(h.log().indexOf(QLatin1String("Warning: "))));
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  }
   ASSERT_TRUE(h.waitForRun());
 
-  // The tool stopped after some of its write records and said nothing more; the bar stays at
-  // the last of them.
-  const unsigned written = unsigned(h.log().count(QLatin1String("\nWrite ")));
+  // The tool stopped after some of its write records; the bar stays at the last of them.
+  const unsigned written = WriteRecordsIn(h.log());
   EXPECT_GE(written, 1u);
   EXPECT_LT(written, kChunks);
   const vt::expected::install run{kBlocks, kBlockSize, kImageSize, kChunkSize};
-  const QString output =
-      QString::fromStdString(run.before_write() + vt::expected::records("Write", kChunks, written));
+  const auto records = [](unsigned done) {
+    return QString::fromStdString(vt::expected::records("Write", kChunks, done));
+  };
+  QString output = QString::fromStdString(run.before_write()) + records(written);
+  if (signal == SIGTERM) {
+    output = QString::fromStdString(run.before_write()) + records(beforeWarning) + warning +
+             records(written).mid(records(beforeWarning).size()) +
+             QString::asprintf("\nWrite stopped at offset 0x%08x. ", written * kChunkSize) +
+             QStringLiteral("Run the installation again before restarting the MPC4000.\n");
+  }
   EXPECT_NE(h.lastStatus(), 0);
   EXPECT_EQ(h.log(), QStringLiteral("Veltrin started.\n") +
                          RunLog(InstallArguments(image), output, h.lastStatus()));

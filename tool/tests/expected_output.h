@@ -17,9 +17,11 @@ inline std::string printed(const char* format, unsigned long long a, unsigned lo
   return text;
 }
 
-inline std::string opened_line(unsigned interface = 0, unsigned in_pipe = 1, unsigned out_pipe = 2) {
-  return printed("Opened AKAI USB device %04llx:%04llx, interface %llu, IN pipe %llu, OUT pipe %llu.\n",
-                 0x09e8, 0x0061, interface, in_pipe, out_pipe);
+inline std::string opened_line(unsigned interface = 0, unsigned in_pipe = 1,
+                               unsigned out_pipe = 2) {
+  return printed(
+      "Opened AKAI USB device %04llx:%04llx, interface %llu, IN pipe %llu, OUT pipe %llu.\n",
+      0x09e8, 0x0061, interface, in_pipe, out_pipe);
 }
 
 inline std::string geometry_line(std::uint32_t blocks, std::uint32_t block_size) {
