@@ -44,7 +44,7 @@ int take_sleep_inhibitor() {
                             "The MPC4000 OS is being installed", "block") < 0) {
     return -1;
   }
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};  // SD_BUS_ERROR_NULL, without its C compound literal
   sd_bus_message* raw_reply = nullptr;
   const int called = sd_bus_call(bus.get(), call.get(), inhibit_timeout_us, &error, &raw_reply);
   sd_bus_error_free(&error);
