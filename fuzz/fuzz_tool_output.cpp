@@ -19,6 +19,11 @@ class SilentDialogs : public Dialogs {
   }
   void alert(Style, const QString&, const QString&) override {}
   QString openFile(const QString&) override { return {}; }
+  bool confirmAgainstDefault(Style, const QString&, const QString&, const QString&,
+                             const QString&) override {
+    return false;
+  }
+  QString saveFile(const QString&, const QString&) override { return {}; }
 };
 
 AppDelegate* controller = nullptr;
