@@ -139,6 +139,8 @@ void AppDelegate::refreshTexts() {
   if (!window_) {
     return;
   }
+  // The demo bundle says so in its title, so its window is never taken for the real installer.
+  window_->setWindowTitle(demoBundle_ ? L("window.demo") : QStringLiteral("Veltrin"));
   subtitleLabel_->setText(L("subtitle"));
   deviceCaptionLabel_->setText(L("device.caption"));
   firmwareCaptionLabel_->setText(L("firmware.caption"));

@@ -223,6 +223,7 @@ class AppDelegate : public QObject {
   QPointer<QWidget> buttonWithFocus_;  // the button that had the focus when a run started
 
   QString firmwarePath_;
+  bool demoBundle_ = false;   // the built-in image is Veltrin's demo image
   ImageFacts firmwareFacts_;  // read when the image at firmwareFactsPath_ was adopted
   QString firmwareFactsPath_;
   DeviceState deviceState_ = DeviceStateUnknown;

@@ -1,6 +1,7 @@
 // The main window: built once at launch, fixed size, fixed layout. Only contents change later.
 
 #include <QApplication>
+#include <QFile>
 #include <QFontDatabase>
 #include <QKeySequence>
 #include <QPainter>
@@ -23,6 +24,7 @@
 #include "StatusDot.h"
 #include "Translations.h"
 #include "WaitGirlView.h"
+#include "image_file.h"
 
 namespace {
 
@@ -91,6 +93,19 @@ QPlainTextEdit* MakeLogView(QWidget* parent) {
 
 }  // namespace
 
+namespace {
+
+// Whether the file at `path` is Veltrin's demo image (an empty path is not).
+bool IsDemoImage(const QString& path) {
+  if (path.isEmpty())
+    return false;
+  std::uint8_t head[vt::image::head_length];
+  const long got = vt::image::read_head(QFile::encodeName(path).constData(), head, sizeof head);
+  return got > 0 && vt::image::is_demo(head, static_cast<std::size_t>(got));
+}
+
+}  // namespace
+
 void AppDelegate::applicationDidFinishLaunching() {
   operationKey_ = QStringLiteral("op.ready");
   operationPercent_ = -1;
@@ -99,6 +114,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   appendLog(L("log.started") + QLatin1Char('\n'));
   // A valid built-in image is adopted and logged before the window is shown; an invalid one
   // raises its alert before the window comes to the front.
+  demoBundle_ = IsDemoImage(bundledFirmwarePath());
   useBundledFirmware();
   refreshTexts();
   updateButtons();

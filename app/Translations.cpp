@@ -103,6 +103,8 @@ constexpr TranslationEntry kTable[] = {
     {"quit.title", u"The installation is still running", u"Установка ещё идёт"},
     {"subtitle", u"Install the OS on an Akai MPC4000 over USB",
      u"Загрузка OS в Akai MPC4000 через USB"},
+    {"window.demo", u"Veltrin \u2014 demo with a simulated sampler",
+     u"Veltrin \u2014 демо с имитацией сэмплера"},
 };
 
 constexpr bool IsSortedByKey() {

@@ -120,6 +120,8 @@ constexpr ExpectedText kExpected[] = {
     {"quit.title", "The installation is still running", "Установка ещё идёт"},
     {"subtitle", "Install the OS on an Akai MPC4000 over USB",
      "Загрузка OS в Akai MPC4000 через USB"},
+    {"window.demo", "Veltrin — demo with a simulated sampler",
+     "Veltrin — демо с имитацией сэмплера"},
 };
 
 class EveryText : public ::testing::TestWithParam<ExpectedText> {};

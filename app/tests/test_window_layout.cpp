@@ -16,6 +16,7 @@
 #include "SegmentedControl.h"
 #include "StatusDot.h"
 #include "WaitGirlView.h"
+#include "image_file.h"
 #include "test_support.h"
 
 namespace {
@@ -93,6 +94,17 @@ TEST(Window, IsFixedAt760By620AndTitledVeltrin) {
   EXPECT_EQ(window->minimumSize(), QSize(760, 620));
   EXPECT_EQ(window->maximumSize(), QSize(760, 620));
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Veltrin"));
+}
+
+// The demo bundle carries Veltrin's demo image; its window must never pass for the real one.
+TEST(Window, DemoBundleSaysSoInItsTitle) {
+  Harness h;
+  QByteArray image(4096, '\x5a');
+  vt::image::mark_demo(reinterpret_cast<std::uint8_t*>(image.data()), std::size_t(image.size()));
+  h.installBuiltinImage(image);
+  h.launch();
+  EXPECT_EQ(h.app().window()->windowTitle(),
+            QString::fromUtf8("Veltrin \u2014 demo with a simulated sampler"));
 }
 
 TEST(Window, OpensCentredOnItsScreen) {
