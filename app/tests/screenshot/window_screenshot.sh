@@ -35,7 +35,8 @@ app_pid=$!
 
 window=
 for _ in $(seq 150); do
-  window=$(xwininfo -root -tree 2>/dev/null | awk '/"Veltrin"/ {print $1; exit}')
+  # The main window: titled Veltrin (the demo says so after the name), 760 x 620.
+  window=$(xwininfo -root -tree 2>/dev/null | awk '/"Veltrin/ && / 760x620\+/ {print $1; exit}')
   [ -n "$window" ] && break
   kill -0 "$app_pid" 2>/dev/null || { echo "Veltrin exited early"; cat "$work/app.log"; exit 1; }
   sleep 0.1
