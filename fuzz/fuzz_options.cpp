@@ -38,9 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (status != -1 && status != 0 && status != 2) {
     std::abort();
   }
-  if (status == -1 &&
-      (options.vendor_id > 0xFFFF || options.product_id > 0xFFFF || options.chunk_size < 1 ||
-       options.chunk_size > vt::max_chunk_size || (options.firmware && !options.yes))) {
+  if (status == -1 && (options.vendor_id > 0xFFFF || options.product_id > 0xFFFF ||
+                       options.chunk_size < 1 || options.chunk_size > vt::max_chunk_size ||
+                       (options.firmware_path != nullptr && !options.yes))) {
     std::abort();
   }
   return 0;

@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   vt::os_image image;
-  const int result = vt::load_os_image(memory_path, image);
+  const int result = vt::load_os_image(memory_path, image, vt::demo_image::accept);
   if ((result == 0) != expected || image.loaded != expected) {
     std::abort();
   }
