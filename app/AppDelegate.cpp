@@ -61,9 +61,10 @@ AppDelegate::~AppDelegate() {
   if (currentTask_) {
     currentTask_->disconnect(this);
     currentTask_->setParent(nullptr);
-    // Kept until the process ends, when the tool has long finished its work or gone too.
-    static QList<QObject*> abandoned;
-    abandoned.append(currentTask_);
+    // Kept until the process ends, when the tool has long finished its work or gone too. The
+    // list itself is never destroyed, so nothing at exit takes the process object down with it.
+    static auto* const abandoned = new QList<QObject*>;
+    abandoned->append(currentTask_);
     currentTask_ = nullptr;
   }
   delete mainMenu_;
