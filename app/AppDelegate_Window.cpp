@@ -93,19 +93,6 @@ QPlainTextEdit* MakeLogView(QWidget* parent) {
 
 }  // namespace
 
-namespace {
-
-// Whether the file at `path` is Veltrin's demo image (an empty path is not).
-bool IsDemoImage(const QString& path) {
-  if (path.isEmpty())
-    return false;
-  std::uint8_t head[vt::image::head_length];
-  const long got = vt::image::read_head(QFile::encodeName(path).constData(), head, sizeof head);
-  return got > 0 && vt::image::is_demo(head, static_cast<std::size_t>(got));
-}
-
-}  // namespace
-
 void AppDelegate::applicationDidFinishLaunching() {
   operationKey_ = QStringLiteral("op.ready");
   operationPercent_ = -1;
@@ -114,7 +101,8 @@ void AppDelegate::applicationDidFinishLaunching() {
   appendLog(L("log.started") + QLatin1Char('\n'));
   // A valid built-in image is adopted and logged before the window is shown; an invalid one
   // raises its alert before the window comes to the front.
-  demoBundle_ = IsDemoImage(bundledFirmwarePath());
+  // An empty path (no built-in image) cannot be opened, so it is no demo either.
+  demoBundle_ = vt::image::file_is_demo(QFile::encodeName(bundledFirmwarePath()).constData());
   useBundledFirmware();
   refreshTexts();
   updateButtons();
