@@ -18,7 +18,7 @@ ImageFacts ReadImageFacts(const QString& path) {
   std::string reason;
   const vt::image::file_descriptor file =
       vt::image::open_regular_file(QFile::encodeName(path).constData(), reason);
-  struct stat status {};
+  struct stat status = {};
   if (!file || ::fstat(file.get(), &status) != 0) {
     return {};
   }

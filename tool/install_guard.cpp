@@ -30,7 +30,7 @@ void on_stop_signal(int) {
 }
 
 void set_action(int signal, void (*handler)(int), struct sigaction& old) {
-  struct sigaction action {};
+  struct sigaction action = {};
   action.sa_handler = handler;
   sigemptyset(&action.sa_mask);
   // Interrupted reads and writes resume; a USB transfer waiting for the sampler goes on waiting.

@@ -28,9 +28,9 @@ class install_guard {
   install_guard& operator=(const install_guard&) = delete;
 
  private:
-  struct sigaction old_hup_ {};
-  struct sigaction old_int_ {};
-  struct sigaction old_term_ {};
+  struct sigaction old_hup_ = {};
+  struct sigaction old_int_ = {};
+  struct sigaction old_term_ = {};
   int inhibitor_ = -1;  // held for as long as the guard lives; -1 when none could be taken
 };
 

@@ -296,7 +296,7 @@ TEST_P(EndOfARun, IsNotifiedWhenTheWindowIsNotActive) {
   QWidget other;
   if (!c.windowActive) {
     other.show();
-    QApplication::setActiveWindow(&other);
+    other.activateWindow();
   }
   ASSERT_TRUE(h.waitUntil([&] { return h.app().window()->isActiveWindow() == c.windowActive; }));
   h.readyToInstall(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
@@ -342,7 +342,7 @@ TEST(EndOfARun, WithoutANotificationServiceTheRunEndsAsUsual) {
   h.launch();
   QWidget other;
   other.show();
-  QApplication::setActiveWindow(&other);
+  other.activateWindow();
   h.readyToInstall(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
   h.installTool(ShellTool("exit 0"));
   h.app().installFirmware();

@@ -58,7 +58,7 @@ file_descriptor open_regular_file(const char* path, std::string& reason) {
     reason = std::strerror(errno);
     return {};
   }
-  struct stat info {};
+  struct stat info = {};
   if (::fstat(file.get(), &info) != 0) {
     reason = std::strerror(errno);
     return {};
