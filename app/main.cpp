@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "AppDelegate.h"
-#include "InterfaceLanguage.h"
-#include "Translations.h"
+#include "desktop/InterfaceLanguage.h"
+#include "desktop/Translations.h"
 
 int main(int argc, char** argv) {
   // Answered before Qt starts, so that it works without a display, as in a terminal over SSH.
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
   const QString image = AppDelegate::firmwareArgument(QApplication::arguments());
   QTimer::singleShot(0, &delegate, [&delegate, image] {
     delegate.applicationDidFinishLaunching();
-    delegate.openFirmwareFile(image);
+    delegate.session().openFirmwareFile(image);
   });
   QApplication::exec();
   return 0;

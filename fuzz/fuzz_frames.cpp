@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "WaitGirlView.h"
+#include "widgets/WaitGirlView.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // The frames are small pictures; keep each input's image small so a run stays fast.

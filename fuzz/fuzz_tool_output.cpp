@@ -1,14 +1,12 @@
-// Whatever bytes a flash tool prints, in whatever chunks: the controller decodes them, logs them
-// and reads progress from them without a crash, and its operation and progress bar stay in range.
-#include <QApplication>
-#include <QPlainTextEdit>
+// Whatever bytes a flash tool prints, in whatever chunks: the session decodes them, logs them and
+// reads progress from them without a crash, and its operation and progress bar stay in range.
+#include <QCoreApplication>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 
-#include "AppDelegate.h"
-#include "Dialogs.h"
-#include "ToolRunner.h"
+#include "session/Dialogs.h"
+#include "session/Session.h"
+#include "session/ToolRunner.h"
 
 namespace {
 
@@ -26,21 +24,18 @@ class SilentDialogs : public Dialogs {
   QString saveFile(const QString&, const QString&) override { return {}; }
 };
 
-AppDelegate* controller = nullptr;
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(*argc, *argv);
-  static AppDelegate delegate(std::make_unique<SilentDialogs>());
-  delegate.applicationDidFinishLaunching();
-  controller = &delegate;
+  static QCoreApplication app(*argc, *argv);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  controller->logView()->clear();
+  // A session of its own for each input, so no log grows from one input to the next.
+  SilentDialogs dialogs;
+  Session session(dialogs);
+  Session* controller = &session;
   // The first byte splits the rest into two chunks, as two reads of the pipe would.
   const std::size_t split = size > 0 ? data[0] % (size + 1) : 0;
   const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
@@ -48,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     controller->handleTaskOutput(ToolRunner::decodeOutputChunk(chunk));
   }
   const int percent = controller->operationPercent();
-  const double bar = controller->progressValue();
+  const double bar = controller->progress();
   if (percent < -1 || percent > 100 || bar < 0.0 || bar > 100.0) {
     std::abort();
   }

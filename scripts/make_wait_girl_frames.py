@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Builds app/wait_girl_frames.cpp, the six frames of the waiting animation, from the pixel art
+"""Builds app/widgets/wait_girl_frames.cpp, the six frames of the waiting animation, from the pixel art
 kept in this file.
 
 The art is a set of ASCII sprites ('#' dark ink, '.' light paper, ' ' leaves what is below) and a
@@ -11,7 +11,7 @@ list of the sprites each frame is made of. Every frame is 106 x 76 pixels in two
   b >= 0x80 is b & 0x7F pixels of the level in the low four bits of the next byte.
 
 Usage:
-  scripts/make_wait_girl_frames.py                 rewrite app/wait_girl_frames.cpp
+  scripts/make_wait_girl_frames.py                 rewrite app/widgets/wait_girl_frames.cpp
   scripts/make_wait_girl_frames.py --preview DIR   also write frame_N.png (scaled x4) to DIR
 """
 
@@ -391,7 +391,7 @@ def write_png(path, picture, scale):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     root = pathlib.Path(__file__).resolve().parent.parent
-    parser.add_argument("--output", default=root / "app" / "wait_girl_frames.cpp")
+    parser.add_argument("--output", default=root / "app" / "widgets" / "wait_girl_frames.cpp")
     parser.add_argument("--preview", metavar="DIR", help="also write frame_N.png scaled x4 here")
     args = parser.parse_args()
 

@@ -16,9 +16,9 @@
 #include <functional>
 #include <vector>
 
-#include "PlainLabel.h"
-#include "WaitGirlView.h"
 #include "test_support.h"
+#include "widgets/PlainLabel.h"
+#include "widgets/WaitGirlView.h"
 
 namespace {
 
@@ -135,23 +135,23 @@ TEST_P(RefusedImage, ChosenFileIsRefusedAtOnceAndTheAdoptedImageStays) {
   const RefusedCase& c = GetParam();
   Harness h;
   h.launch();
-  h.app().setDeviceState(DeviceStateReady);
+  h.session().setDeviceState(DeviceStateReady);
   const QString good = h.makeImage(QStringLiteral("good.bin"), MakeImageBytes(64));
-  h.app().selectFirmwareAtPath(good);
+  h.session().selectFirmwareAtPath(good);
   OpenFiles open;
   const QString bad = c.make(h, open);
   if (bad.isEmpty()) {
     GTEST_SKIP() << "this file cannot be made here";
   }
   const QString log = h.log();
-  const QString label = h.app().firmwareLabel()->text();
+  const QString label = h.label("firmwareLabel")->text();
 
   h.dialogs().openAnswers = {bad};
   {
     // A user's desktop session, not root's: file permissions count.
     const PermissionsApplyToRoot permissions;
     ASSERT_TRUE(permissions.holds());
-    h.app().chooseButton()->click();
+    h.button("chooseButton")->click();
   }
 
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
@@ -159,11 +159,11 @@ TEST_P(RefusedImage, ChosenFileIsRefusedAtOnceAndTheAdoptedImageStays) {
   EXPECT_EQ(h.dialogs().alerts[0].title,
             QStringLiteral("This does not look like MPC4000 firmware"));
   EXPECT_EQ(h.dialogs().alerts[0].text, QString::fromUtf8(c.reason));
-  EXPECT_EQ(h.app().firmwarePath(), good);
-  EXPECT_EQ(h.app().firmwareLabel()->text(), label);
+  EXPECT_EQ(h.session().firmwarePath(), good);
+  EXPECT_EQ(h.label("firmwareLabel")->text(), label);
   EXPECT_EQ(h.log(), log);
-  EXPECT_TRUE(h.app().installButton()->isEnabled());
-  EXPECT_EQ(h.app().currentTask(), nullptr);
+  EXPECT_TRUE(h.button("installButton")->isEnabled());
+  EXPECT_EQ(h.session().currentTask(), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -238,16 +238,16 @@ INSTANTIATE_TEST_SUITE_P(
 // The end of an installation that failed before anything reached the sampler.
 void ExpectFailedInstall(Harness& h) {
   EXPECT_EQ(h.lastStatus(), 1);
-  EXPECT_EQ(h.app().operationLabel()->text(), QStringLiteral("Flashing failed"));
-  EXPECT_EQ(h.app().progressValue(), 0.0);
-  EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
+  EXPECT_EQ(h.label("operationLabel")->text(), QStringLiteral("Flashing failed"));
+  EXPECT_EQ(h.session().progress(), 0.0);
+  EXPECT_EQ(h.session().deviceState(), DeviceStateReady);
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].style, Dialogs::Style::Warning);
   EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing did not complete"));
-  EXPECT_EQ(h.app().currentTask(), nullptr);
-  EXPECT_TRUE(h.app().checkButton()->isEnabled());
-  EXPECT_TRUE(h.app().installButton()->isEnabled());
-  EXPECT_FALSE(h.app().girlView()->isAnimating());
+  EXPECT_EQ(h.session().currentTask(), nullptr);
+  EXPECT_TRUE(h.button("checkButton")->isEnabled());
+  EXPECT_TRUE(h.button("installButton")->isEnabled());
+  EXPECT_FALSE(h.view<WaitGirlView>("girlView")->isAnimating());
 }
 
 // The image is not looked at again when Flash OS is pressed; what became of the file since it
@@ -270,10 +270,11 @@ TEST_P(ImageChangedAfterAdoption, InstallFailsWithTheToolsReasonAndNothingWritte
   h.launch();
   ASSERT_FALSE(QStringLiteral(VTFLASH_SIM_PATH).isEmpty()) << "vtflash-sim was not built";
   h.installTool(SimulatorWithFilePermissions());
-  h.app().setDeviceState(DeviceStateReady);
+  h.session().setDeviceState(DeviceStateReady);
   const QString image = h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(40000));
-  h.app().selectFirmwareAtPath(image);
-  ASSERT_EQ(h.app().firmwarePath(), image);
+  h.session().selectFirmwareAtPath(image);
+  ASSERT_EQ(h.session().firmwarePath(), image);
+  ASSERT_TRUE(h.waitForFacts());
   const QString adopted = AdoptedImageLog(image);
   if (!c.change(image)) {
     GTEST_SKIP() << "this change cannot be made here";
@@ -281,7 +282,7 @@ TEST_P(ImageChangedAfterAdoption, InstallFailsWithTheToolsReasonAndNothingWritte
   const QString dump = h.scratchPath(QStringLiteral("flash.dump"));
   const EnvironmentScope scenario("VTFLASH_SIM", "dump=" + QFile::encodeName(dump));
 
-  h.app().installFirmware();
+  h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
 
   const QString toolLines = QString::fromUtf8(c.toolLines).replace(QStringLiteral("%1"), image);
@@ -325,21 +326,22 @@ TEST(BadImage, SparseImageLargerThanMemoryIsAdoptedAtOnceAndRefusedByTheTool) {
   Harness h;
   h.launch();
   ASSERT_TRUE(h.installSimulator()) << "vtflash-sim was not built";
-  h.app().setDeviceState(DeviceStateReady);
+  h.session().setDeviceState(DeviceStateReady);
   const QString image = h.scratchPath(QStringLiteral("huge.bin"));
   ASSERT_TRUE(MakeSparse(image, MakeImageBytes(64)));
 
   // Only its head is read, so choosing it takes no time and no memory.
   h.dialogs().openAnswers = {image};
-  h.app().chooseButton()->click();
+  h.button("chooseButton")->click();
   EXPECT_TRUE(h.dialogs().alerts.isEmpty());
-  ASSERT_EQ(h.app().firmwarePath(), image);
-  EXPECT_EQ(h.app().firmwareLabel()->text(), QStringLiteral("huge.bin  \u00b7  1048576.0 MB"));
+  ASSERT_EQ(h.session().firmwarePath(), image);
+  ASSERT_TRUE(h.waitForFacts());
+  EXPECT_EQ(h.label("firmwareLabel")->text(), QStringLiteral("huge.bin  \u00b7  1048576.0 MB"));
   // Far beyond any OS image, so it is not read whole for a checksum: its size is told alone.
   EXPECT_TRUE(h.log().endsWith(QStringLiteral("Size: 1099511627776 bytes\n")));
 
   const EnvironmentScope scenario("VTFLASH_SIM", "");
-  h.app().installFirmware();
+  h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
   EXPECT_TRUE(h.log().endsWith(QStringLiteral("$ vtflash --firmware %1 --yes\n"
                                               "Firmware file is too large.\n"
@@ -367,7 +369,7 @@ TEST_P(UnusualImagePath, IsAdoptedAndInstalledByTheToolUnchanged) {
   Harness h;
   h.launch();
   ASSERT_TRUE(h.installSimulator()) << "vtflash-sim was not built";
-  h.app().setDeviceState(DeviceStateReady);
+  h.session().setDeviceState(DeviceStateReady);
   QByteArray bytes = MakeImageBytes(40000);
   for (int i = 56; i < bytes.size(); ++i) {
     bytes[i] = char(i * 13);
@@ -378,23 +380,24 @@ TEST_P(UnusualImagePath, IsAdoptedAndInstalledByTheToolUnchanged) {
       WriteFile(c.inWorkingDirectory ? QDir(h.workPath()).filePath(fileName) : path, bytes));
 
   h.dialogs().openAnswers = {path};
-  h.app().chooseButton()->click();
+  h.button("chooseButton")->click();
   ASSERT_TRUE(h.dialogs().alerts.isEmpty());
-  ASSERT_EQ(h.app().firmwarePath(), path);
+  ASSERT_EQ(h.session().firmwarePath(), path);
+  ASSERT_TRUE(h.waitForFacts());
   EXPECT_TRUE(h.log().endsWith(AdoptedImageLog(path)));
-  EXPECT_TRUE(h.app().firmwareLabel()->text().startsWith(fileName + QStringLiteral("  \u00b7  ")));
+  EXPECT_TRUE(h.label("firmwareLabel")->text().startsWith(fileName + QStringLiteral("  \u00b7  ")));
 
   const QString dump = h.scratchPath(QStringLiteral("flash.dump"));
   const EnvironmentScope scenario("VTFLASH_SIM",
                                   "blocks=16,block_size=4096,dump=" + QFile::encodeName(dump));
-  h.app().installButton()->click();
+  h.button("installButton")->click();
   ASSERT_TRUE(h.waitForRun());
 
   EXPECT_EQ(h.lastStatus(), 0) << h.log().toStdString();
   EXPECT_TRUE(h.log().contains(
       QStringLiteral("$ vtflash --firmware %1 --yes\nOpened AKAI USB device").arg(path)));
   EXPECT_TRUE(h.log().contains(QStringLiteral("\nFirmware: 40000 bytes. ")));
-  EXPECT_EQ(h.app().operationLabel()->text(), QStringLiteral("Flashing complete"));
+  EXPECT_EQ(h.label("operationLabel")->text(), QStringLiteral("Flashing complete"));
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing complete"));
   QFile flash(dump);

@@ -4,9 +4,9 @@
 #include <QImage>
 #include <QPalette>
 
-#include "CardView.h"
-#include "LogView.h"
-#include "PlainLabel.h"
+#include "widgets/CardView.h"
+#include "widgets/LogView.h"
+#include "widgets/PlainLabel.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "PlainLabel.h"
-#include "StatusDot.h"
-#include "Translations.h"
-#include "WaitGirlView.h"
+#include "desktop/Translations.h"
 #include "test_support.h"
+#include "widgets/PlainLabel.h"
+#include "widgets/StatusDot.h"
+#include "widgets/WaitGirlView.h"
 
 namespace {
 
@@ -49,16 +49,16 @@ TEST_P(DeviceStateDisplay, ShowsStatusDetailAndDotColour) {
   Harness h;
   h.launch();
   LanguageScope language(c.language);
-  h.app().setDeviceState(c.state);
-  h.app().setDeviceGeometry(
+  h.session().setDeviceState(c.state);
+  h.session().setDeviceGeometry(
       QStringLiteral("Flash geometry: 64 blocks x 65536 bytes (4194304 bytes)."));
-  h.app().refreshTexts();
+  h.window()->refreshTexts();
 
-  EXPECT_EQ(h.app().deviceStatusLabel()->text(), QString::fromUtf8(c.status));
-  EXPECT_EQ(h.app().deviceDetailLabel()->text(), QString::fromUtf8(c.detail));
+  EXPECT_EQ(h.label("deviceStatusLabel")->text(), QString::fromUtf8(c.status));
+  EXPECT_EQ(h.label("deviceDetailLabel")->text(), QString::fromUtf8(c.detail));
   // The whole detail is readable in its two lines.
-  EXPECT_FALSE(h.app().deviceDetailLabel()->displayedLines().join(' ').contains(QChar(0x2026)));
-  EXPECT_EQ(h.app().deviceStatusDot()->tone(), c.dot);
+  EXPECT_FALSE(h.label("deviceDetailLabel")->displayedLines().join(' ').contains(QChar(0x2026)));
+  EXPECT_EQ(h.view<StatusDot>("deviceStatusDot")->tone(), c.dot);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -89,9 +89,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ControllerDisplay, ReadyWithoutGeometryLeavesTheDetailEmpty) {
   Harness h;
   h.launch();
-  h.app().setDeviceState(DeviceStateReady);
-  h.app().refreshTexts();
-  EXPECT_EQ(h.app().deviceDetailLabel()->text(), QString());
+  h.session().setDeviceState(DeviceStateReady);
+  h.window()->refreshTexts();
+  EXPECT_EQ(h.label("deviceDetailLabel")->text(), QString());
 }
 
 struct FixedTextsCase {
@@ -108,15 +108,15 @@ TEST_P(FixedTexts, CaptionsButtonsAndSubtitleFollowTheLanguage) {
   Harness h;
   h.launch();
   LanguageScope language(c.language);
-  h.app().refreshTexts();
-  EXPECT_EQ(h.app().subtitleLabel()->text(), QString::fromUtf8(c.subtitle));
-  EXPECT_EQ(h.app().deviceCaptionLabel()->text(), QString::fromUtf8(c.captions[0]));
-  EXPECT_EQ(h.app().firmwareCaptionLabel()->text(), QString::fromUtf8(c.captions[1]));
-  EXPECT_EQ(h.app().logCaptionLabel()->text(), QString::fromUtf8(c.captions[2]));
-  EXPECT_EQ(h.app().checkButton()->text(), QString::fromUtf8(c.buttons[0]));
-  EXPECT_EQ(h.app().builtinButton()->text(), QString::fromUtf8(c.buttons[1]));
-  EXPECT_EQ(h.app().chooseButton()->text(), QString::fromUtf8(c.buttons[2]));
-  EXPECT_EQ(h.app().installButton()->text(), QString::fromUtf8(c.buttons[3]));
+  h.window()->refreshTexts();
+  EXPECT_EQ(h.label("subtitleLabel")->text(), QString::fromUtf8(c.subtitle));
+  EXPECT_EQ(h.label("deviceCaptionLabel")->text(), QString::fromUtf8(c.captions[0]));
+  EXPECT_EQ(h.label("firmwareCaptionLabel")->text(), QString::fromUtf8(c.captions[1]));
+  EXPECT_EQ(h.label("logCaptionLabel")->text(), QString::fromUtf8(c.captions[2]));
+  EXPECT_EQ(h.button("checkButton")->text(), QString::fromUtf8(c.buttons[0]));
+  EXPECT_EQ(h.button("builtinButton")->text(), QString::fromUtf8(c.buttons[1]));
+  EXPECT_EQ(h.button("chooseButton")->text(), QString::fromUtf8(c.buttons[2]));
+  EXPECT_EQ(h.button("installButton")->text(), QString::fromUtf8(c.buttons[3]));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -145,11 +145,11 @@ TEST_P(OperationDisplay, ShowsOperationAndPercentage) {
   Harness h;
   h.launch();
   LanguageScope language(c.language);
-  h.app().setOperation(QString::fromLatin1(c.key), c.percent);
-  EXPECT_EQ(h.app().operationKey(), QString::fromLatin1(c.key));
-  EXPECT_EQ(h.app().operationPercent(), c.percent);
-  EXPECT_EQ(h.app().operationLabel()->text(), QString::fromUtf8(c.text));
-  EXPECT_EQ(h.app().percentLabel()->text(), QString::fromUtf8(c.percentText));
+  h.session().setOperation(QString::fromLatin1(c.key), c.percent);
+  EXPECT_EQ(h.session().operationKey(), QString::fromLatin1(c.key));
+  EXPECT_EQ(h.session().operationPercent(), c.percent);
+  EXPECT_EQ(h.label("operationLabel")->text(), QString::fromUtf8(c.text));
+  EXPECT_EQ(h.label("percentLabel")->text(), QString::fromUtf8(c.percentText));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -169,11 +169,13 @@ TEST(ControllerDisplay, FirmwareLabelShowsNameAndSizeWithFullPathAsTooltip) {
   Harness h;
   h.launch();
   const QString path = h.makeImage(QStringLiteral("mpcv171.bin"), MakeImageBytes(1572864));
-  h.app().setFirmwarePath(path);
-  h.app().refreshTexts();
-  EXPECT_EQ(h.app().firmwareLabel()->text(), QStringLiteral("mpcv171.bin  \u00b7  1.5 MB"));
-  EXPECT_EQ(h.app().firmwareLabel()->toolTip(), path);
-  EXPECT_EQ(h.app().firmwareLabel()->tone(), PlainLabel::Tone::Primary);
+  h.session().selectFirmwareAtPath(path);
+  // The name at once, its size once the image has been read.
+  EXPECT_EQ(h.label("firmwareLabel")->text(), QStringLiteral("mpcv171.bin"));
+  ASSERT_TRUE(h.waitForFacts());
+  EXPECT_EQ(h.label("firmwareLabel")->text(), QStringLiteral("mpcv171.bin  \u00b7  1.5 MB"));
+  EXPECT_TRUE(h.label("firmwareLabel")->toolTip().startsWith(path + QLatin1Char('\n')));
+  EXPECT_EQ(h.label("firmwareLabel")->tone(), PlainLabel::Tone::Primary);
 }
 
 TEST(ControllerDisplay, FirmwareSizeUsesAFullStopInRussianAndUnderARussianLocale) {
@@ -183,21 +185,21 @@ TEST(ControllerDisplay, FirmwareSizeUsesAFullStopInRussianAndUnderARussianLocale
   QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
   LanguageScope language(1);
   const QString path = h.makeImage(QStringLiteral("big image.bin"), MakeImageBytes(2411724));
-  h.app().setFirmwarePath(path);
-  h.app().refreshTexts();
+  h.session().selectFirmwareAtPath(path);
+  ASSERT_TRUE(h.waitForFacts());
   QLocale::setDefault(previous);
-  EXPECT_EQ(h.app().firmwareLabel()->text(), QStringLiteral("big image.bin  \u00b7  2.3 MB"));
+  EXPECT_EQ(h.label("firmwareLabel")->text(), QStringLiteral("big image.bin  \u00b7  2.3 MB"));
 }
 
 TEST(ControllerDisplay, VanishedFirmwareStaysChosenWithZeroMegabytes) {
   Harness h;
   h.launch();
   const QString path = h.makeImage(QStringLiteral("gone.bin"), MakeImageBytes(4096));
-  h.app().setFirmwarePath(path);
+  h.session().setFirmwarePath(path);
   QFile::remove(path);
-  h.app().refreshTexts();
-  EXPECT_EQ(h.app().firmwareLabel()->text(), QStringLiteral("gone.bin  \u00b7  0.0 MB"));
-  EXPECT_EQ(h.app().firmwarePath(), path);
+  h.window()->refreshTexts();
+  EXPECT_EQ(h.label("firmwareLabel")->text(), QStringLiteral("gone.bin  \u00b7  0.0 MB"));
+  EXPECT_EQ(h.session().firmwarePath(), path);
 }
 
 struct FirmwareHintCase {
@@ -216,10 +218,10 @@ TEST_P(FirmwareHint, NoChosenImageShowsAHintInTheSecondaryColour) {
   }
   h.launch();
   LanguageScope language(c.language);
-  h.app().refreshTexts();
-  EXPECT_EQ(h.app().firmwareLabel()->text(), QString::fromUtf8(c.text));
-  EXPECT_EQ(h.app().firmwareLabel()->toolTip(), QString::fromUtf8(c.text));
-  EXPECT_EQ(h.app().firmwareLabel()->tone(), PlainLabel::Tone::Secondary);
+  h.window()->refreshTexts();
+  EXPECT_EQ(h.label("firmwareLabel")->text(), QString::fromUtf8(c.text));
+  EXPECT_EQ(h.label("firmwareLabel")->toolTip(), QString::fromUtf8(c.text));
+  EXPECT_EQ(h.label("firmwareLabel")->tone(), PlainLabel::Tone::Secondary);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -246,15 +248,15 @@ TEST_P(ButtonRules, ButtonsFollowStateImageAndBundle) {
     h.installBuiltinImage(QByteArray(10, 'x'));
   }
   h.launch();
-  h.app().setDeviceState(c.state);
+  h.session().setDeviceState(c.state);
   if (c.firmware) {
-    h.app().setFirmwarePath(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
+    h.session().setFirmwarePath(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
   }
-  h.app().updateButtons();
-  EXPECT_EQ(h.app().checkButton()->isEnabled(), c.check) << c.name;
-  EXPECT_EQ(h.app().chooseButton()->isEnabled(), c.choose) << c.name;
-  EXPECT_EQ(h.app().builtinButton()->isEnabled(), c.builtin) << c.name;
-  EXPECT_EQ(h.app().installButton()->isEnabled(), c.install) << c.name;
+  h.window()->updateButtons();
+  EXPECT_EQ(h.button("checkButton")->isEnabled(), c.check) << c.name;
+  EXPECT_EQ(h.button("chooseButton")->isEnabled(), c.choose) << c.name;
+  EXPECT_EQ(h.button("builtinButton")->isEnabled(), c.builtin) << c.name;
+  EXPECT_EQ(h.button("installButton")->isEnabled(), c.install) << c.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -269,24 +271,24 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ControllerDisplay, LaunchShowsReadyWithoutPercentageAndAnEmptyBar) {
   Harness h;
   h.launch();
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.ready"));
-  EXPECT_EQ(h.app().operationPercent(), -1);
-  EXPECT_EQ(h.app().percentLabel()->text(), QString());
-  EXPECT_EQ(h.app().deviceState(), DeviceStateUnknown);
-  EXPECT_EQ(h.app().progressValue(), 0.0);
-  EXPECT_FALSE(h.app().girlView()->isAnimating());
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.ready"));
+  EXPECT_EQ(h.session().operationPercent(), -1);
+  EXPECT_EQ(h.label("percentLabel")->text(), QString());
+  EXPECT_EQ(h.session().deviceState(), DeviceStateUnknown);
+  EXPECT_EQ(h.session().progress(), 0.0);
+  EXPECT_FALSE(h.view<WaitGirlView>("girlView")->isAnimating());
 }
 
 TEST(ControllerLog, AppendsInTheLogStyleAndKeepsEverything) {
   Harness h;
   h.launch();
-  h.app().appendLog(QStringLiteral("first\n"));
-  h.app().appendLog(QString());
-  h.app().appendLog(QStringLiteral("second"));
-  h.app().appendLog(QStringLiteral(" continued\n"));
+  h.session().appendLog(QStringLiteral("first\n"));
+  h.session().appendLog(QString());
+  h.session().appendLog(QStringLiteral("second"));
+  h.session().appendLog(QStringLiteral(" continued\n"));
   EXPECT_EQ(h.log(), QStringLiteral("Veltrin started.\nfirst\nsecond continued\n"));
 
-  const QTextDocument* document = h.app().logView()->document();
+  const QTextDocument* document = h.view<QPlainTextEdit>("logView")->document();
   for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       const QFont font = it.fragment().charFormat().font();
@@ -295,16 +297,16 @@ TEST(ControllerLog, AppendsInTheLogStyleAndKeepsEverything) {
       EXPECT_EQ(font.family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
     }
   }
-  EXPECT_TRUE(h.app().logView()->isReadOnly());
+  EXPECT_TRUE(h.view<QPlainTextEdit>("logView")->isReadOnly());
 }
 
 TEST(ControllerLog, EveryAppendScrollsToTheEnd) {
   Harness h;
   h.launch();
   for (int i = 0; i < 200; ++i) {
-    h.app().appendLog(QStringLiteral("line %1\n").arg(i));
+    h.session().appendLog(QStringLiteral("line %1\n").arg(i));
   }
-  const QScrollBar* bar = h.app().logView()->verticalScrollBar();
+  const QScrollBar* bar = h.view<QPlainTextEdit>("logView")->verticalScrollBar();
   EXPECT_GT(bar->maximum(), 0);
   EXPECT_EQ(bar->value(), bar->maximum());
 }
@@ -312,10 +314,10 @@ TEST(ControllerLog, EveryAppendScrollsToTheEnd) {
 TEST(ControllerLog, AppendingKeepsTheUsersSelection) {
   Harness h;
   h.launch();
-  h.app().logView()->selectAll();
-  const QString selected = h.app().logView()->textCursor().selectedText();
-  h.app().appendLog(QStringLiteral("more\n"));
-  EXPECT_EQ(h.app().logView()->textCursor().selectedText(), selected);
+  h.view<QPlainTextEdit>("logView")->selectAll();
+  const QString selected = h.view<QPlainTextEdit>("logView")->textCursor().selectedText();
+  h.session().appendLog(QStringLiteral("more\n"));
+  EXPECT_EQ(h.view<QPlainTextEdit>("logView")->textCursor().selectedText(), selected);
 }
 
 }  // namespace

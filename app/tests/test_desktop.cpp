@@ -19,8 +19,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include "Notifier.h"
-#include "ToolRunner.h"
+#include "desktop/Notifier.h"
+#include "session/ToolRunner.h"
 #include "test_support.h"
 
 namespace {
@@ -28,10 +28,10 @@ namespace {
 const QByteArray kSlowTool = ShellTool("sleep 30");
 
 // A drag of `path` over the window, then its drop. True when the window accepted the drag.
-bool DropOnWindow(AppDelegate& app, const QString& path) {
+bool DropOnWindow(Harness& h, const QString& path) {
   QMimeData data;
   data.setUrls({QUrl::fromLocalFile(path)});
-  QWidget* window = app.window();
+  QWidget* window = h.window();
   const QPoint middle = window->rect().center();
   QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(window, &enter);
@@ -65,32 +65,33 @@ TEST_P(OpeningAnImage, AdoptsItLikeAChosenFileOrRefusesIt) {
   ASSERT_TRUE(WriteFile(image, c.valid ? MakeImageBytes(64) : QByteArray(64, 'x')));
   if (c.duringRun) {
     h.installTool(kSlowTool);
-    h.app().checkDevice();
+    h.session().checkDevice();
   }
   const QString before = h.log();
 
   if (c.byDrop) {
-    EXPECT_EQ(DropOnWindow(h.app(), image), !c.duringRun);
+    EXPECT_EQ(DropOnWindow(h, image), !c.duringRun);
     QCoreApplication::processEvents();
   } else {
     const QString argument =
         QString::fromLatin1(c.argument).arg(QFileInfo(h.scratchPath(QStringLiteral("x"))).path());
     const QStringList arguments = QStringList({"veltrin"}) + argument.split(QLatin1Char(' '));
-    h.app().openFirmwareFile(AppDelegate::firmwareArgument(arguments));
+    h.session().openFirmwareFile(AppDelegate::firmwareArgument(arguments));
   }
 
   if (c.duringRun) {
     EXPECT_EQ(h.log(), before);
     EXPECT_TRUE(h.dialogs().alerts.isEmpty());
-    EXPECT_TRUE(h.app().firmwarePath().isEmpty());
-    ::kill(pid_t(h.app().currentTask()->processId()), SIGKILL);
+    EXPECT_TRUE(h.session().firmwarePath().isEmpty());
+    ::kill(pid_t(h.session().currentTask()->processId()), SIGKILL);
     ASSERT_TRUE(h.waitForRun());
   } else if (c.valid) {
-    EXPECT_EQ(h.app().firmwarePath(), image);
+    EXPECT_EQ(h.session().firmwarePath(), image);
+    ASSERT_TRUE(h.waitForFacts());
     EXPECT_EQ(h.log(), before + AdoptedImageLog(image));
     EXPECT_TRUE(h.dialogs().alerts.isEmpty());
   } else {
-    EXPECT_TRUE(h.app().firmwarePath().isEmpty());
+    EXPECT_TRUE(h.session().firmwarePath().isEmpty());
     EXPECT_EQ(h.log(), before);
     ASSERT_EQ(h.dialogs().alerts.size(), 1);
     EXPECT_EQ(h.dialogs().alerts[0].title,
@@ -131,8 +132,8 @@ void PrintTo(const QuitCase& c, std::ostream* out) {
   *out << c.name;
 }
 
-QAction* QuitAction(AppDelegate& app) {
-  return app.mainMenu()->actions().at(0)->menu()->actions().last();
+QAction* QuitAction(Harness& h) {
+  return h.view<QMenuBar>("mainMenu")->actions().at(0)->menu()->actions().last();
 }
 
 class QuittingDuringARun : public ::testing::TestWithParam<QuitCase> {};
@@ -158,26 +159,26 @@ TEST_P(QuittingDuringARun, AsksFirstAndAQuitApplicationLeavesTheInstallationToEn
       "blocks=24,block_size=4096,erase_ms=60,byte_ns=20000,dump=" + QFile::encodeName(dump));
   h.readyToInstall(h.makeImage(QStringLiteral("os.bin"), image));
   if (c.phase) {
-    h.app().installFirmware();
+    h.session().installFirmware();
     const QString record = QStringLiteral("\n%1 ").arg(QLatin1String(c.phase));
     ASSERT_TRUE(h.waitUntil([&] { return h.log().contains(record); }));
   } else {
     h.installTool(kSlowTool);
-    h.app().checkDevice();
+    h.session().checkDevice();
   }
-  ASSERT_NE(h.app().currentTask(), nullptr);
+  ASSERT_NE(h.session().currentTask(), nullptr);
   h.dialogs().quitAnswer = c.quit;
 
   if (c.byMenu) {
-    QuitAction(h.app())->trigger();
+    QuitAction(h)->trigger();
   } else {
-    h.app().window()->close();
+    h.window()->close();
   }
 
   if (!c.phase) {
     EXPECT_TRUE(h.dialogs().questions.isEmpty());
-    EXPECT_FALSE(h.app().window()->isVisible());
-    ::kill(pid_t(h.app().currentTask()->processId()), SIGKILL);
+    EXPECT_FALSE(h.window()->isVisible());
+    ::kill(pid_t(h.session().currentTask()->processId()), SIGKILL);
     ASSERT_TRUE(h.waitForRun());
     return;
   }
@@ -188,7 +189,7 @@ TEST_P(QuittingDuringARun, AsksFirstAndAQuitApplicationLeavesTheInstallationToEn
             QStringLiteral("If Veltrin quits, the installation goes on by itself until it ends. "
                            "Do not switch off or unplug the MPC4000 until then."));
   EXPECT_EQ(h.dialogs().questionButtons, QStringList({"Keep Veltrin Open", "Quit"}));
-  EXPECT_EQ(h.app().window()->isVisible(), !c.quit || c.byMenu);
+  EXPECT_EQ(h.window()->isVisible(), !c.quit);
   if (c.quit) {
     h.endApplication();
   } else {
@@ -298,13 +299,13 @@ TEST_P(EndOfARun, IsNotifiedWhenTheWindowIsNotActive) {
     other.show();
     other.activateWindow();
   }
-  ASSERT_TRUE(h.waitUntil([&] { return h.app().window()->isActiveWindow() == c.windowActive; }));
+  ASSERT_TRUE(h.waitUntil([&] { return h.window()->isActiveWindow() == c.windowActive; }));
   h.readyToInstall(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
   h.installTool(ShellTool("exit " + QByteArray::number(c.status)));
   if (QLatin1String(c.mode) == QLatin1String("install")) {
-    h.app().installFirmware();
+    h.session().installFirmware();
   } else {
-    h.app().checkDevice();
+    h.session().checkDevice();
   }
   ASSERT_TRUE(h.waitForRun());
 
@@ -345,7 +346,7 @@ TEST(EndOfARun, WithoutANotificationServiceTheRunEndsAsUsual) {
   other.activateWindow();
   h.readyToInstall(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
   h.installTool(ShellTool("exit 0"));
-  h.app().installFirmware();
+  h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
   EXPECT_EQ(h.dialogs().alerts.size(), 1);
   QDBusConnection::disconnectFromBus(QStringLiteral("no-bus"));

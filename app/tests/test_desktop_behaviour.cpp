@@ -8,6 +8,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -17,18 +18,18 @@
 #include <cmath>
 #include <functional>
 
-#include "InterfaceLanguage.h"
-#include "PlainLabel.h"
-#include "SegmentedControl.h"
-#include "Translations.h"
+#include "desktop/InterfaceLanguage.h"
+#include "desktop/Translations.h"
 #include "test_support.h"
+#include "widgets/PlainLabel.h"
+#include "widgets/SegmentedControl.h"
 
 namespace {
 
 // A controller with its own on-screen dialogs and its window shown; no built-in image.
 struct OnScreen {
   OnScreen() {
-    app.setBundlePath(bundle.path());
+    app.session().setBundlePath(bundle.path());
     app.applicationDidFinishLaunching();
   }
   ~OnScreen() { ApplyQtTranslations(0); }
@@ -109,19 +110,20 @@ INSTANTIATE_TEST_SUITE_P(
     Window, DialogsOnTheWindow,
     ::testing::Values(DialogCase{"install confirmation shows the caution sign",
                                  [](OnScreen& s) {
-                                   s.app.setDeviceState(DeviceStateReady);
-                                   s.app.setFirmwarePath(
+                                   s.app.session().setDeviceState(DeviceStateReady);
+                                   s.app.session().setFirmwarePath(
                                        s.image(QStringLiteral("os.bin"), MakeImageBytes(64)));
-                                   s.app.installFirmware();
+                                   s.app.session().installFirmware();
                                  },
                                  QMessageBox::Warning},
                       DialogCase{"refused image alert",
                                  [](OnScreen& s) {
-                                   s.app.selectFirmwareAtPath(
+                                   s.app.session().selectFirmwareAtPath(
                                        s.image(QStringLiteral("x.bin"), "tiny"));
                                  },
                                  QMessageBox::Warning},
-                      DialogCase{"open panel", [](OnScreen& s) { s.app.chooseFirmware(); },
+                      DialogCase{"open panel",
+                                 [](OnScreen& s) { s.app.session().chooseFirmware(); },
                                  QMessageBox::NoIcon}));
 
 struct PanelLanguageCase {
@@ -136,7 +138,7 @@ TEST_P(OpenPanelLanguage, FollowsTheInterfaceLanguage) {
   const PanelLanguageCase& c = GetParam();
   OnScreen screen;
   for (int segment : c.segmentsClicked) {
-    screen.app.languageControl()->segment(segment)->click();
+    screen.app.window()->findChild<SegmentedControl*>()->segment(segment)->click();
   }
   QString cancel;
   OnNextDialog([&](QDialog* dialog) {
@@ -144,7 +146,7 @@ TEST_P(OpenPanelLanguage, FollowsTheInterfaceLanguage) {
       cancel = buttons->button(QDialogButtonBox::Cancel)->text();
     }
   });
-  screen.app.chooseFirmware();
+  screen.app.session().chooseFirmware();
   EXPECT_EQ(cancel, QString::fromUtf8(c.cancel));
 }
 
@@ -170,14 +172,16 @@ TEST_P(OpenPanelNames, AdoptOnlyNamesEndingInBin) {
   OnNextDialog([&](QDialog* dialog) {
     auto* panel = qobject_cast<QFileDialog*>(dialog);
     ASSERT_NE(panel, nullptr);
-    // As if typed into the name field and confirmed.
-    panel->selectFile(path);
+    // Typed into the name field and confirmed. (selectFile would leave a focused field empty.)
+    auto* name = panel->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+    name->setText(path);
     QMetaObject::invokeMethod(panel, "accept");
     closedByAccept = !panel->isVisible();
   });
-  screen.app.chooseFirmware();
+  screen.app.session().chooseFirmware();
   EXPECT_EQ(closedByAccept, c.adopted);
-  EXPECT_EQ(screen.app.firmwarePath(), c.adopted ? path : QString());
+  EXPECT_EQ(screen.app.session().firmwarePath(), c.adopted ? path : QString());
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, OpenPanelNames,
@@ -189,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(Names, OpenPanelNames,
 
 struct NameCase {
   const char* name;
-  std::function<QWidget*(AppDelegate&)> view;
+  std::function<QWidget*(Harness&)> view;
   QAccessible::Role role;
   const char* english;
   const char* russian;
@@ -203,8 +207,8 @@ TEST_P(ScreenReaderNames, NameEveryControlInTheInterfaceLanguage) {
   h.launch();
   for (int language : {0, 1}) {
     LanguageScope scope(language);
-    h.app().refreshTexts();
-    QAccessibleInterface* access = QAccessible::queryAccessibleInterface(c.view(h.app()));
+    h.window()->refreshTexts();
+    QAccessibleInterface* access = QAccessible::queryAccessibleInterface(c.view(h));
     ASSERT_NE(access, nullptr);
     EXPECT_EQ(access->role(), c.role);
     EXPECT_EQ(access->text(QAccessible::Name),
@@ -219,31 +223,34 @@ QWidget* Card(QWidget* child) {
 INSTANTIATE_TEST_SUITE_P(
     Window, ScreenReaderNames,
     ::testing::Values(
-        NameCase{"language switch", [](AppDelegate& a) { return a.languageControl(); },
+        NameCase{"language switch",
+                 [](Harness& h) { return h.view<SegmentedControl>("languageControl"); },
                  QAccessible::Grouping, "Language", "Язык"},
-        NameCase{"Russian segment", [](AppDelegate& a) { return a.languageControl()->segment(1); },
+        NameCase{"Russian segment",
+                 [](Harness& h) { return h.view<SegmentedControl>("languageControl")->segment(1); },
                  QAccessible::RadioButton, "Русский", "Русский"},
-        NameCase{"device card", [](AppDelegate& a) { return Card(a.deviceCaptionLabel()); },
+        NameCase{"device card", [](Harness& h) { return Card(h.label("deviceCaptionLabel")); },
                  QAccessible::Grouping, "DEVICE", "УСТРОЙСТВО"},
-        NameCase{"image card", [](AppDelegate& a) { return Card(a.firmwareCaptionLabel()); },
+        NameCase{"image card", [](Harness& h) { return Card(h.label("firmwareCaptionLabel")); },
                  QAccessible::Grouping, "FIRMWARE", "ПРОШИВКА"},
-        NameCase{"operation card", [](AppDelegate& a) { return Card(a.operationLabel()); },
+        NameCase{"operation card", [](Harness& h) { return Card(h.label("operationLabel")); },
                  QAccessible::Grouping, "Ready", "Готово"},
-        NameCase{"progress bar", [](AppDelegate& a) { return a.progress(); },
+        NameCase{"progress bar", [](Harness& h) { return h.view<QProgressBar>("progress"); },
                  QAccessible::ProgressBar, "Ready", "Готово"},
-        NameCase{"log", [](AppDelegate& a) { return a.logView(); }, QAccessible::EditableText,
-                 "LOG", "ЖУРНАЛ"},
-        NameCase{"check button", [](AppDelegate& a) { return a.checkButton(); },
+        NameCase{"log", [](Harness& h) { return h.view<QPlainTextEdit>("logView"); },
+                 QAccessible::EditableText, "LOG", "ЖУРНАЛ"},
+        NameCase{"check button", [](Harness& h) { return h.button("checkButton"); },
                  QAccessible::Button, "Check", "Проверить"},
-        NameCase{"footer link", [](AppDelegate& a) { return a.websiteButton(); },
+        NameCase{"footer link", [](Harness& h) { return h.view<QAbstractButton>("websiteButton"); },
                  QAccessible::Button, "tarnwick.example", "tarnwick.example"}));
 
 TEST(ScreenReader, HearsTheProgressAsAPercentageOfTheRunningOperation) {
   Harness h;
   h.launch();
-  h.app().setOperation(QStringLiteral("op.write"), 75);
-  h.app().setProgressValue(87.5);
-  QAccessibleInterface* access = QAccessible::queryAccessibleInterface(h.app().progress());
+  h.session().setOperation(QStringLiteral("op.write"), 75);
+  h.session().setProgress(87.5);
+  QAccessibleInterface* access =
+      QAccessible::queryAccessibleInterface(h.view<QProgressBar>("progress"));
   ASSERT_NE(access, nullptr);
   EXPECT_EQ(access->text(QAccessible::Name), QStringLiteral("Writing OS"));
   QAccessibleValueInterface* value = access->valueInterface();
@@ -266,7 +273,7 @@ bool TabTo(QWidget* target) {
 
 struct FocusCase {
   const char* name;
-  std::function<QWidget*(AppDelegate&)> view;
+  std::function<QWidget*(Harness&)> view;
 };
 
 class VisibleFocus : public ::testing::TestWithParam<FocusCase> {};
@@ -276,11 +283,11 @@ TEST_P(VisibleFocus, ShowsOnEveryControlReachedWithTab) {
   Harness h;
   h.installBuiltinImage(MakeImageBytes(64));
   h.launch();
-  h.readyToInstall(h.app().firmwarePath());
-  QWidget* window = h.app().window();
+  h.readyToInstall(h.session().firmwarePath());
+  QWidget* window = h.window();
   window->activateWindow();
   ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == window; }));
-  QWidget* view = c.view(h.app());
+  QWidget* view = c.view(h);
   window->setFocus();
   const QImage without = view->grab().toImage();
   ASSERT_TRUE(TabTo(view)) << "not reachable with Tab";
@@ -292,19 +299,21 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Tab reaches the selected language; the arrow keys move between the two.
         FocusCase{"selected language",
-                  [](AppDelegate& a) {
-                    return a.languageControl()->segment(a.languageControl()->selectedSegment());
+                  [](Harness& h) {
+                    return h.view<SegmentedControl>("languageControl")
+                        ->segment(h.view<SegmentedControl>("languageControl")->selectedSegment());
                   }},
-        FocusCase{"check", [](AppDelegate& a) { return a.checkButton(); }},
-        FocusCase{"built-in", [](AppDelegate& a) { return a.builtinButton(); }},
-        FocusCase{"choose", [](AppDelegate& a) { return a.chooseButton(); }},
-        FocusCase{"install", [](AppDelegate& a) { return a.installButton(); }},
-        FocusCase{"log", [](AppDelegate& a) { return a.logView(); }},
-        FocusCase{"footer link", [](AppDelegate& a) { return a.websiteButton(); }}));
+        FocusCase{"check", [](Harness& h) { return h.button("checkButton"); }},
+        FocusCase{"built-in", [](Harness& h) { return h.button("builtinButton"); }},
+        FocusCase{"choose", [](Harness& h) { return h.button("chooseButton"); }},
+        FocusCase{"install", [](Harness& h) { return h.button("installButton"); }},
+        FocusCase{"log", [](Harness& h) { return h.view<QPlainTextEdit>("logView"); }},
+        FocusCase{"footer link",
+                  [](Harness& h) { return h.view<QAbstractButton>("websiteButton"); }}));
 
 struct RunFocusCase {
   const char* name;
-  std::function<QWidget*(AppDelegate&)> button;
+  std::function<QWidget*(Harness&)> button;
   std::function<void(Harness&)> start;
 };
 
@@ -316,14 +325,14 @@ TEST_P(FocusDuringARun, StaysOutOfTheLogAndReturnsToTheButton) {
   h.launch();
   h.installTool(ShellTool("sleep 0.3"));
   h.readyToInstall(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
-  QWidget* window = h.app().window();
+  QWidget* window = h.window();
   window->activateWindow();
   ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == window; }));
-  QWidget* button = c.button(h.app());
+  QWidget* button = c.button(h);
   ASSERT_TRUE(TabTo(button));
   c.start(h);
-  ASSERT_NE(h.app().currentTask(), nullptr);
-  EXPECT_NE(QApplication::focusWidget(), h.app().logView());
+  ASSERT_NE(h.session().currentTask(), nullptr);
+  EXPECT_NE(QApplication::focusWidget(), h.view<QPlainTextEdit>("logView"));
   EXPECT_EQ(QApplication::focusWidget(), window);
   ASSERT_TRUE(h.waitForRun());
   EXPECT_EQ(QApplication::focusWidget(), button);
@@ -331,10 +340,10 @@ TEST_P(FocusDuringARun, StaysOutOfTheLogAndReturnsToTheButton) {
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, FocusDuringARun,
-    ::testing::Values(RunFocusCase{"check", [](AppDelegate& a) { return a.checkButton(); },
-                                   [](Harness& h) { h.app().checkButton()->click(); }},
-                      RunFocusCase{"install", [](AppDelegate& a) { return a.installButton(); },
-                                   [](Harness& h) { h.app().installButton()->click(); }}));
+    ::testing::Values(RunFocusCase{"check", [](Harness& h) { return h.button("checkButton"); },
+                                   [](Harness& h) { h.button("checkButton")->click(); }},
+                      RunFocusCase{"install", [](Harness& h) { return h.button("installButton"); },
+                                   [](Harness& h) { h.button("installButton")->click(); }}));
 
 // Relative luminance contrast of two colours (1 to 21).
 double Contrast(QColor a, QColor b) {

@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "PlainLabel.h"
-#include "ToolRunner.h"
-#include "WaitGirlView.h"
 #include "expected_output.h"
+#include "session/ToolRunner.h"
 #include "test_support.h"
+#include "widgets/PlainLabel.h"
+#include "widgets/WaitGirlView.h"
 
 namespace {
 
@@ -211,20 +211,20 @@ struct BehindTheAlert {
 
 void WatchTheAlert(Harness& h, BehindTheAlert& seen) {
   h.dialogs().onAlert = [&h, &seen] {
-    seen.operation = h.app().operationLabel()->text();
-    seen.installEnabled = h.app().installButton()->isEnabled();
+    seen.operation = h.label("operationLabel")->text();
+    seen.installEnabled = h.button("installButton")->isEnabled();
     seen.log = h.log();
   };
 }
 
 // The buttons after a run: all back, Flash OS as the device state and the image allow.
-void ExpectButtonsBack(AppDelegate& app, bool installEnabled) {
-  EXPECT_EQ(app.currentTask(), nullptr);
-  EXPECT_TRUE(app.checkButton()->isEnabled());
-  EXPECT_TRUE(app.chooseButton()->isEnabled());
-  EXPECT_FALSE(app.builtinButton()->isEnabled());  // these bundles carry no image
-  EXPECT_EQ(app.installButton()->isEnabled(), installEnabled);
-  EXPECT_FALSE(app.girlView()->isAnimating());
+void ExpectButtonsBack(Harness& h, bool installEnabled) {
+  EXPECT_EQ(h.session().currentTask(), nullptr);
+  EXPECT_TRUE(h.button("checkButton")->isEnabled());
+  EXPECT_TRUE(h.button("chooseButton")->isEnabled());
+  EXPECT_FALSE(h.button("builtinButton")->isEnabled());  // these bundles carry no image
+  EXPECT_EQ(h.button("installButton")->isEnabled(), installEnabled);
+  EXPECT_FALSE(h.view<WaitGirlView>("girlView")->isAnimating());
 }
 
 // An installation that failed: the sampler is still the checked one, the bar is where the tool
@@ -232,13 +232,13 @@ void ExpectButtonsBack(AppDelegate& app, bool installEnabled) {
 // erase had begun, the alert also says what to do about the sampler left without an OS.
 void ExpectFailedInstall(Harness& h, double bar, const BehindTheAlert& seen, bool erased) {
   EXPECT_EQ(h.finishedRuns(), 1);
-  EXPECT_EQ(h.lastMode(), AppDelegate::RunMode::Install);
-  EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
-  EXPECT_EQ(h.app().deviceStatusLabel()->text(), QStringLiteral("MPC4000 connected"));
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.error"));
-  EXPECT_EQ(h.app().operationLabel()->text(), QStringLiteral("Flashing failed"));
-  EXPECT_EQ(h.app().percentLabel()->text(), QString());
-  EXPECT_EQ(h.app().progressValue(), bar);
+  EXPECT_EQ(h.lastMode(), Session::RunMode::Install);
+  EXPECT_EQ(h.session().deviceState(), DeviceStateReady);
+  EXPECT_EQ(h.label("deviceStatusLabel")->text(), QStringLiteral("MPC4000 connected"));
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.error"));
+  EXPECT_EQ(h.label("operationLabel")->text(), QStringLiteral("Flashing failed"));
+  EXPECT_EQ(h.label("percentLabel")->text(), QString());
+  EXPECT_EQ(h.session().progress(), bar);
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].style, Dialogs::Style::Warning);
   EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing did not complete"));
@@ -250,7 +250,7 @@ void ExpectFailedInstall(Harness& h, double bar, const BehindTheAlert& seen, boo
   EXPECT_EQ(seen.operation, QStringLiteral("Flashing failed"));
   EXPECT_TRUE(seen.installEnabled);
   EXPECT_EQ(seen.log, h.log());
-  ExpectButtonsBack(h.app(), true);
+  ExpectButtonsBack(h, true);
 }
 
 class InstallUnderFault : public ::testing::TestWithParam<FaultCase> {};
@@ -266,7 +266,7 @@ TEST_P(InstallUnderFault, FailsWithTheToolsLinesAndSaysWhereTheFlashWasLeft) {
   WatchTheAlert(h, seen);
   const EnvironmentScope scenario("VTFLASH_SIM", c.scenario);
 
-  h.app().installFirmware();
+  h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
 
   const QString output = StoppedOutput(c.phase, c.index, c.failure);
@@ -287,22 +287,22 @@ TEST_P(CheckUnderFault, FailsTheDeviceWithTheToolsLineAndNoAlert) {
   h.launch();
   ASSERT_TRUE(h.installSimulator()) << "vtflash-sim was not built";
   // An image is adopted, so only the device state keeps Flash OS off afterwards.
-  h.app().setFirmwarePath(h.makeImage(QStringLiteral("os.bin"), PatternImage(kImageSize)));
+  h.session().setFirmwarePath(h.makeImage(QStringLiteral("os.bin"), PatternImage(kImageSize)));
   const EnvironmentScope scenario("VTFLASH_SIM", c.scenario);
 
-  h.app().checkDevice();
+  h.session().checkDevice();
   ASSERT_TRUE(h.waitForRun());
 
   const QString output = StoppedOutput(c.phase, c.index, c.failure);
   EXPECT_EQ(h.lastStatus(), 1);
   EXPECT_EQ(h.log(),
             QStringLiteral("Veltrin started.\n") + RunLog(QStringLiteral("--info"), output, 1));
-  EXPECT_EQ(h.app().deviceState(), DeviceStateFailed);
-  EXPECT_EQ(h.app().deviceStatusLabel()->text(), QStringLiteral("MPC4000 not opened"));
-  EXPECT_EQ(h.app().operationLabel()->text(), QStringLiteral("Check failed"));
-  EXPECT_EQ(h.app().progressValue(), 0.0);
+  EXPECT_EQ(h.session().deviceState(), DeviceStateFailed);
+  EXPECT_EQ(h.label("deviceStatusLabel")->text(), QStringLiteral("MPC4000 not opened"));
+  EXPECT_EQ(h.label("operationLabel")->text(), QStringLiteral("Check failed"));
+  EXPECT_EQ(h.session().progress(), 0.0);
   EXPECT_TRUE(h.dialogs().alerts.isEmpty());
-  ExpectButtonsBack(h.app(), false);
+  ExpectButtonsBack(h, false);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryGeometryFault, CheckUnderFault,
@@ -336,7 +336,7 @@ TEST_P(InstallRefused, EndsBeforeTheEraseShowingTheReportedGeometry) {
       "VTFLASH_SIM",
       QStringLiteral("blocks=%1,block_size=%2").arg(c.blocks).arg(c.blockSize).toLatin1());
 
-  h.app().installFirmware();
+  h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
 
   const QString geometry = GeometryLine(c.blocks, c.blockSize);
@@ -344,7 +344,7 @@ TEST_P(InstallRefused, EndsBeforeTheEraseShowingTheReportedGeometry) {
   EXPECT_EQ(h.lastStatus(), 1);
   EXPECT_EQ(h.log(),
             QStringLiteral("Veltrin started.\n") + RunLog(InstallArguments(image), output, 1));
-  EXPECT_EQ(h.app().deviceDetailLabel()->text(), geometry.trimmed());
+  EXPECT_EQ(h.label("deviceDetailLabel")->text(), geometry.trimmed());
   ExpectFailedInstall(h, 0.0, seen, false);
 }
 
@@ -392,14 +392,15 @@ TEST_P(InstallCompletes, FromCheckToSuccessAlertWithTheImageInTheFlash) {
                                                      .toLocal8Bit());
 
   // The road a user takes: Check, Choose…, Flash OS, confirm.
-  h.app().checkButton()->click();
+  h.button("checkButton")->click();
   ASSERT_TRUE(h.waitForRun());
   h.dialogs().openAnswers = {image};
-  h.app().chooseButton()->click();
-  ASSERT_TRUE(h.app().installButton()->isEnabled()) << h.log().toStdString();
+  h.button("chooseButton")->click();
+  ASSERT_TRUE(h.waitForFacts());
+  ASSERT_TRUE(h.button("installButton")->isEnabled()) << h.log().toStdString();
   BehindTheAlert seen;
   WatchTheAlert(h, seen);
-  h.app().installButton()->click();
+  h.button("installButton")->click();
   ASSERT_TRUE(h.waitForRun());
 
   const QString geometry = GeometryLine(c.blocks, c.blockSize);
@@ -408,15 +409,15 @@ TEST_P(InstallCompletes, FromCheckToSuccessAlertWithTheImageInTheFlash) {
   EXPECT_EQ(h.log(), QStringLiteral("Veltrin started.\n") +
                          RunLog(QStringLiteral("--info"), kOpened + geometry, 0) +
                          AdoptedImageLog(image) + RunLog(InstallArguments(image), output, 0));
-  EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
-  EXPECT_EQ(h.app().deviceDetailLabel()->text(), geometry.trimmed());
-  EXPECT_EQ(h.app().operationLabel()->text(), QStringLiteral("Flashing complete"));
-  EXPECT_EQ(h.app().progressValue(), 100.0);
+  EXPECT_EQ(h.session().deviceState(), DeviceStateReady);
+  EXPECT_EQ(h.label("deviceDetailLabel")->text(), geometry.trimmed());
+  EXPECT_EQ(h.label("operationLabel")->text(), QStringLiteral("Flashing complete"));
+  EXPECT_EQ(h.session().progress(), 100.0);
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].style, Dialogs::Style::Informational);
   EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing complete"));
   EXPECT_EQ(seen.operation, QStringLiteral("Flashing complete"));
-  ExpectButtonsBack(h.app(), true);
+  ExpectButtonsBack(h, true);
   QFile flash(dump);
   ASSERT_TRUE(flash.open(QIODevice::ReadOnly));
   const QByteArray contents = flash.readAll();
@@ -459,10 +460,10 @@ TEST_P(ToolKilledMidWrite, EndsAsAFailureWithTheExitLineAndTheBarWhereItStopped)
       "\nWarning: stopping now leaves the MPC4000 without a working OS; the installation goes on. "
       "Press Ctrl-C again to stop it after the current step.\n");
 
-  h.app().installFirmware();
+  h.session().installFirmware();
   ASSERT_TRUE(h.waitUntil([&] { return h.log().contains(QLatin1String("\nWrite ")); }));
-  ASSERT_NE(h.app().currentTask(), nullptr);
-  const auto pid = pid_t(h.app().currentTask()->processId());
+  ASSERT_NE(h.session().currentTask(), nullptr);
+  const auto pid = pid_t(h.session().currentTask()->processId());
   ASSERT_EQ(::kill(pid, signal), 0);
   unsigned beforeWarning = 0;
   if (signal == SIGTERM) {
@@ -524,7 +525,7 @@ TEST(LargeOutput, MebibyteOnBothStreamsReachesTheLogWholeAndInOrder) {
   h.installTool(ShellTool("cat '" + QFile::encodeName(first) + "'\ncat '" +
                           QFile::encodeName(second) + "' >&2"));
 
-  h.app().checkDevice();
+  h.session().checkDevice();
   ASSERT_TRUE(h.waitForRun());
 
   EXPECT_EQ(h.lastStatus(), 0);
@@ -539,8 +540,8 @@ TEST(LargeOutput, MebibyteOnBothStreamsReachesTheLogWholeAndInOrder) {
     ++differs;
   }
   EXPECT_EQ(differs, expected.size()) << "first difference at " << differs;
-  EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
-  ExpectButtonsBack(h.app(), false);
+  EXPECT_EQ(h.session().deviceState(), DeviceStateReady);
+  ExpectButtonsBack(h, false);
 }
 
 // Kills a process by its id when the scope ends.
@@ -568,7 +569,7 @@ TEST(ToolEnd, RunEndsWithTheToolWhileAChildOfItStillHoldsTheOutput) {
   h.installTool(ShellTool("sleep 600 &\necho $! > '" + QFile::encodeName(pidFile) +
                           "'\necho 'Erase failed at block 0.' >&2\nexit 1"));
 
-  h.app().checkDevice();
+  h.session().checkDevice();
   const bool ended = h.waitForRun();
   QFile file(pidFile);
   const KillAtEnd child(file.open(QIODevice::ReadOnly) ? pid_t(file.readAll().trimmed().toInt())
@@ -578,8 +579,8 @@ TEST(ToolEnd, RunEndsWithTheToolWhileAChildOfItStillHoldsTheOutput) {
   EXPECT_EQ(h.log(),
             QStringLiteral("Veltrin started.\n") +
                 RunLog(QStringLiteral("--info"), QStringLiteral("Erase failed at block 0.\n"), 1));
-  EXPECT_EQ(h.app().deviceState(), DeviceStateFailed);
-  ExpectButtonsBack(h.app(), false);
+  EXPECT_EQ(h.session().deviceState(), DeviceStateFailed);
+  ExpectButtonsBack(h, false);
 }
 
 }  // namespace

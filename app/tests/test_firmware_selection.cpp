@@ -8,8 +8,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "PlainLabel.h"
 #include "test_support.h"
+#include "widgets/PlainLabel.h"
 
 namespace {
 
@@ -34,10 +34,10 @@ TEST_P(ImageRule, AcceptsExactlyTheFilesWithTheSignatureAt32) {
   Harness h;
   const QString path = h.makeImage(QStringLiteral("image.bin"), c.bytes);
   QString error = QStringLiteral("untouched");
-  const bool accepted = h.app().validateFirmwareAtPath(path, &error);
+  const bool accepted = h.session().validateFirmwareAtPath(path, &error);
   EXPECT_EQ(accepted, c.error == nullptr) << c.name;
   EXPECT_EQ(error, c.error ? QString::fromLatin1(c.error) : QStringLiteral("untouched")) << c.name;
-  EXPECT_EQ(h.app().validateFirmwareAtPath(path, nullptr), accepted) << c.name;
+  EXPECT_EQ(h.session().validateFirmwareAtPath(path, nullptr), accepted) << c.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -70,7 +70,7 @@ TEST_P(SpecialPaths, AreRefusedAtOnceAsTooSmall) {
   Harness h;
   const QString path = c.make(h);
   QString error;
-  EXPECT_FALSE(h.app().validateFirmwareAtPath(path, &error)) << c.name;
+  EXPECT_FALSE(h.session().validateFirmwareAtPath(path, &error)) << c.name;
   EXPECT_EQ(error, QString::fromLatin1(kTooSmall)) << c.name;
 }
 
@@ -106,43 +106,44 @@ TEST(ImageRule, FailureTextIsInTheLanguageOfTheMomentOfTheCheck) {
   const QString path = h.makeImage(QStringLiteral("short.bin"), QByteArray(10, 'x'));
   LanguageScope language(1);
   QString error;
-  h.app().validateFirmwareAtPath(path, &error);
+  h.session().validateFirmwareAtPath(path, &error);
   EXPECT_EQ(error, QStringLiteral("Файл слишком маленький для прошивки MPC4000."));
 }
 
 TEST(FirmwareSelection, AdoptingAnImageLogsItShowsItAndMayEnableInstall) {
   Harness h;
   h.launch();
-  h.app().setDeviceState(DeviceStateReady);
+  h.session().setDeviceState(DeviceStateReady);
   const QString path = h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(1048576));
-  h.app().selectFirmwareAtPath(path);
-  EXPECT_EQ(h.app().firmwarePath(), path);
+  h.session().selectFirmwareAtPath(path);
+  EXPECT_EQ(h.session().firmwarePath(), path);
+  ASSERT_TRUE(h.waitForFacts());
   // The exact size and SHA-256 tell the user which file it is, in the log and the tooltip.
   const QString facts = QStringLiteral(
       "Size: 1048576 bytes, SHA-256: "
       "5c6d27d29656f31c73761c00dae9e75a98c8ca8ef699648ee1bbe4b5afab68cb");
   EXPECT_TRUE(h.log().endsWith(QStringLiteral("Firmware selected: %1\n%2\n").arg(path, facts)));
-  EXPECT_EQ(h.app().firmwareLabel()->toolTip(), path + QLatin1Char('\n') + facts);
-  EXPECT_EQ(h.app().firmwareLabel()->text(), QStringLiteral("os.bin  \u00b7  1.0 MB"));
-  EXPECT_TRUE(h.app().installButton()->isEnabled());
+  EXPECT_EQ(h.label("firmwareLabel")->toolTip(), path + QLatin1Char('\n') + facts);
+  EXPECT_EQ(h.label("firmwareLabel")->text(), QStringLiteral("os.bin  \u00b7  1.0 MB"));
+  EXPECT_TRUE(h.button("installButton")->isEnabled());
   EXPECT_TRUE(h.dialogs().alerts.isEmpty());
 }
 
 TEST(FirmwareSelection, RefusedFileKeepsTheImageAdoptedBefore) {
   Harness h;
   h.launch();
-  h.app().setDeviceState(DeviceStateReady);
+  h.session().setDeviceState(DeviceStateReady);
   const QString good = h.makeImage(QStringLiteral("good.bin"), MakeImageBytes(64));
-  h.app().selectFirmwareAtPath(good);
+  h.session().selectFirmwareAtPath(good);
   const QString log = h.log();
-  const QString label = h.app().firmwareLabel()->text();
+  const QString label = h.label("firmwareLabel")->text();
 
-  h.app().selectFirmwareAtPath(h.makeImage(QStringLiteral("bad.bin"), QByteArray(64, 'x')));
+  h.session().selectFirmwareAtPath(h.makeImage(QStringLiteral("bad.bin"), QByteArray(64, 'x')));
 
-  EXPECT_EQ(h.app().firmwarePath(), good);
+  EXPECT_EQ(h.session().firmwarePath(), good);
   EXPECT_EQ(h.log(), log);
-  EXPECT_EQ(h.app().firmwareLabel()->text(), label);
-  EXPECT_TRUE(h.app().installButton()->isEnabled());
+  EXPECT_EQ(h.label("firmwareLabel")->text(), label);
+  EXPECT_TRUE(h.button("installButton")->isEnabled());
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].style, Dialogs::Style::Warning);
   EXPECT_EQ(h.dialogs().alerts[0].title,
@@ -154,8 +155,8 @@ TEST(FirmwareSelection, AdoptingTheSameFileAgainLogsItAgain) {
   Harness h;
   h.launch();
   const QString path = h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64));
-  h.app().selectFirmwareAtPath(path);
-  h.app().selectFirmwareAtPath(path);
+  h.session().selectFirmwareAtPath(path);
+  h.session().selectFirmwareAtPath(path);
   EXPECT_EQ(h.log().count(QStringLiteral("Firmware selected: ")), 2);
 }
 
@@ -166,8 +167,8 @@ TEST(FirmwareSelection, PathIsKeptAsGivenNotResolved) {
   const QString link = h.scratchPath(QStringLiteral("link.bin"));
   ASSERT_TRUE(QFile::link(target, link));
   const QString given = h.scratchPath(QStringLiteral("./link.bin"));
-  h.app().selectFirmwareAtPath(given);
-  EXPECT_EQ(h.app().firmwarePath(), given);
+  h.session().selectFirmwareAtPath(given);
+  EXPECT_EQ(h.session().firmwarePath(), given);
 }
 
 TEST(FirmwareSelection, OpenPanelPicksAFileWithItsMessage) {
@@ -175,8 +176,8 @@ TEST(FirmwareSelection, OpenPanelPicksAFileWithItsMessage) {
   h.launch();
   const QString path = h.makeImage(QStringLiteral("picked.bin"), MakeImageBytes(64));
   h.dialogs().openAnswers = {path};
-  h.app().chooseButton()->click();
-  EXPECT_EQ(h.app().firmwarePath(), path);
+  h.button("chooseButton")->click();
+  EXPECT_EQ(h.session().firmwarePath(), path);
   EXPECT_EQ(h.dialogs().openMessages, QStringList({"Choose an OS file for the MPC4000"}));
 }
 
@@ -184,8 +185,8 @@ TEST(FirmwareSelection, CancelledOpenPanelChangesNothing) {
   Harness h;
   h.launch();
   const QString log = h.log();
-  h.app().chooseFirmware();
-  EXPECT_TRUE(h.app().firmwarePath().isEmpty());
+  h.session().chooseFirmware();
+  EXPECT_TRUE(h.session().firmwarePath().isEmpty());
   EXPECT_EQ(h.log(), log);
   EXPECT_TRUE(h.dialogs().alerts.isEmpty());
 }
@@ -194,19 +195,19 @@ TEST(FirmwareSelection, BuiltinButtonAdoptsTheBuiltinImageAgain) {
   Harness h;
   const QString builtin = h.installBuiltinImage(MakeImageBytes(64));
   h.launch();
-  h.app().selectFirmwareAtPath(h.makeImage(QStringLiteral("other.bin"), MakeImageBytes(64)));
-  h.app().builtinButton()->click();
-  EXPECT_EQ(h.app().firmwarePath(), builtin);
+  h.session().selectFirmwareAtPath(h.makeImage(QStringLiteral("other.bin"), MakeImageBytes(64)));
+  h.button("builtinButton")->click();
+  EXPECT_EQ(h.session().firmwarePath(), builtin);
 }
 
 TEST(FirmwareSelection, WithoutBuiltinImageTheBuiltinActionDoesNothing) {
   Harness h;
   h.launch();
   const QString log = h.log();
-  h.app().useBundledFirmware();
+  h.session().useBundledFirmware();
   EXPECT_EQ(h.log(), log);
   EXPECT_TRUE(h.dialogs().alerts.isEmpty());
-  EXPECT_FALSE(h.app().builtinButton()->isEnabled());
+  EXPECT_FALSE(h.button("builtinButton")->isEnabled());
 }
 
 }  // namespace

@@ -13,13 +13,13 @@
 #include <QSettings>
 #include <QUrl>
 
-#include "InterfaceLanguage.h"
-#include "PlainLabel.h"
-#include "SegmentedControl.h"
-#include "StatusDot.h"
-#include "Translations.h"
-#include "WaitGirlView.h"
+#include "desktop/InterfaceLanguage.h"
+#include "desktop/Translations.h"
 #include "test_support.h"
+#include "widgets/PlainLabel.h"
+#include "widgets/SegmentedControl.h"
+#include "widgets/StatusDot.h"
+#include "widgets/WaitGirlView.h"
 
 namespace {
 
@@ -62,45 +62,46 @@ TEST(Launch, WithAValidBuiltinImageItIsAdoptedAndLoggedBeforeTheWindowShows) {
   Harness h;
   const QString builtin = h.installBuiltinImage(MakeImageBytes(1572864));
   h.launch();
-  EXPECT_EQ(h.app().firmwarePath(), builtin);
+  EXPECT_EQ(h.session().firmwarePath(), builtin);
+  ASSERT_TRUE(h.waitForFacts());
   EXPECT_EQ(h.log(), QStringLiteral("Veltrin started.\n") + AdoptedImageLog(builtin));
-  EXPECT_EQ(h.app().firmwareLabel()->text(), QStringLiteral("mpcv171.bin  \u00b7  1.5 MB"));
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.ready"));
-  EXPECT_EQ(h.app().operationPercent(), -1);
-  EXPECT_EQ(h.app().deviceState(), DeviceStateUnknown);
-  EXPECT_TRUE(h.app().checkButton()->isEnabled());
-  EXPECT_TRUE(h.app().chooseButton()->isEnabled());
-  EXPECT_TRUE(h.app().builtinButton()->isEnabled());
-  EXPECT_FALSE(h.app().installButton()->isEnabled());
-  EXPECT_TRUE(h.app().window()->isVisible());
-  EXPECT_EQ(h.app().progressValue(), 0.0);
+  EXPECT_EQ(h.label("firmwareLabel")->text(), QStringLiteral("mpcv171.bin  \u00b7  1.5 MB"));
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.ready"));
+  EXPECT_EQ(h.session().operationPercent(), -1);
+  EXPECT_EQ(h.session().deviceState(), DeviceStateUnknown);
+  EXPECT_TRUE(h.button("checkButton")->isEnabled());
+  EXPECT_TRUE(h.button("chooseButton")->isEnabled());
+  EXPECT_TRUE(h.button("builtinButton")->isEnabled());
+  EXPECT_FALSE(h.button("installButton")->isEnabled());
+  EXPECT_TRUE(h.window()->isVisible());
+  EXPECT_EQ(h.session().progress(), 0.0);
 }
 
 TEST(Launch, WithoutABuiltinImageTheBuiltinButtonStaysDisabled) {
   Harness h;
   h.launch();
-  EXPECT_TRUE(h.app().firmwarePath().isEmpty());
+  EXPECT_TRUE(h.session().firmwarePath().isEmpty());
   EXPECT_EQ(h.log(), QStringLiteral("Veltrin started.\n"));
-  EXPECT_EQ(h.app().firmwareLabel()->text(),
+  EXPECT_EQ(h.label("firmwareLabel")->text(),
             QStringLiteral("No bundled firmware. Choose a .bin file."));
-  EXPECT_FALSE(h.app().builtinButton()->isEnabled());
-  EXPECT_FALSE(h.app().installButton()->isEnabled());
-  EXPECT_TRUE(h.app().checkButton()->isEnabled());
+  EXPECT_FALSE(h.button("builtinButton")->isEnabled());
+  EXPECT_FALSE(h.button("installButton")->isEnabled());
+  EXPECT_TRUE(h.button("checkButton")->isEnabled());
 }
 
 TEST(Launch, AnInvalidBuiltinImageIsRefusedBeforeTheWindowShows) {
   Harness h;
   h.installBuiltinImage(QByteArray(100, 'x'));
   bool visibleDuringAlert = true;
-  h.dialogs().onAlert = [&] { visibleDuringAlert = h.app().window()->isVisible(); };
+  h.dialogs().onAlert = [&] { visibleDuringAlert = h.window()->isVisible(); };
   h.launch();
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].title,
             QStringLiteral("This does not look like MPC4000 firmware"));
   EXPECT_FALSE(visibleDuringAlert);
-  EXPECT_TRUE(h.app().firmwarePath().isEmpty());
-  EXPECT_EQ(h.app().firmwareLabel()->text(), QStringLiteral("No firmware selected"));
-  EXPECT_TRUE(h.app().builtinButton()->isEnabled());
+  EXPECT_TRUE(h.session().firmwarePath().isEmpty());
+  EXPECT_EQ(h.label("firmwareLabel")->text(), QStringLiteral("No firmware selected"));
+  EXPECT_TRUE(h.button("builtinButton")->isEnabled());
 }
 
 TEST(Launch, StartsWithTheSegmentOfTheCurrentLanguage) {
@@ -108,9 +109,11 @@ TEST(Launch, StartsWithTheSegmentOfTheCurrentLanguage) {
     LanguageScope scope(language);
     Harness h;
     h.launch();
-    EXPECT_EQ(h.app().languageControl()->selectedSegment(), language);
-    EXPECT_EQ(h.app().languageControl()->segment(0)->text(), QStringLiteral("EN"));
-    EXPECT_EQ(h.app().languageControl()->segment(1)->text(), QStringLiteral("RU"));
+    EXPECT_EQ(h.view<SegmentedControl>("languageControl")->selectedSegment(), language);
+    EXPECT_EQ(h.view<SegmentedControl>("languageControl")->segment(0)->text(),
+              QStringLiteral("EN"));
+    EXPECT_EQ(h.view<SegmentedControl>("languageControl")->segment(1)->text(),
+              QStringLiteral("RU"));
   }
 }
 
@@ -129,13 +132,15 @@ TEST(Menu, HoldsQuitCopyAndSelectAllInTheCurrentLanguage) {
   LanguageScope language(1);
   Harness h;
   h.app().installMainMenu();
-  EXPECT_EQ(MenuTitles(h.app().mainMenu()),
+  h.launch();
+  EXPECT_EQ(MenuTitles(h.view<QMenuBar>("mainMenu")),
             QStringList({"Veltrin", "Сохранить журнал…", "", "Завершить Veltrin", "Правка",
                          "Скопировать", "Выбрать все"}));
-  const QList<QAction*> edit = h.app().mainMenu()->actions().at(1)->menu()->actions();
+  const QList<QAction*> edit = h.view<QMenuBar>("mainMenu")->actions().at(1)->menu()->actions();
   EXPECT_EQ(edit.at(0)->shortcut(), QKeySequence(QKeySequence::Copy));
   EXPECT_EQ(edit.at(1)->shortcut(), QKeySequence(QKeySequence::SelectAll));
-  const QList<QAction*> application = h.app().mainMenu()->actions().at(0)->menu()->actions();
+  const QList<QAction*> application =
+      h.view<QMenuBar>("mainMenu")->actions().at(0)->menu()->actions();
   EXPECT_EQ(application.at(0)->shortcut(), QKeySequence(QKeySequence::Save));
   EXPECT_EQ(application.at(2)->shortcut(), QKeySequence(QKeySequence::Quit));
 }
@@ -144,12 +149,13 @@ TEST(Menu, SelectAllAndCopyReachTheFocusedLog) {
   Harness h;
   h.app().installMainMenu();
   h.launch();
-  h.app().window()->activateWindow();
-  h.app().logView()->setFocus();
-  ASSERT_TRUE(h.waitUntil([&] { return QApplication::focusWidget() == h.app().logView(); }));
-  const QList<QAction*> edit = h.app().mainMenu()->actions().at(1)->menu()->actions();
+  h.window()->activateWindow();
+  h.view<QPlainTextEdit>("logView")->setFocus();
+  ASSERT_TRUE(h.waitUntil(
+      [&] { return QApplication::focusWidget() == h.view<QPlainTextEdit>("logView"); }));
+  const QList<QAction*> edit = h.view<QMenuBar>("mainMenu")->actions().at(1)->menu()->actions();
   edit.at(1)->trigger();
-  EXPECT_EQ(h.app().logView()->textCursor().selectedText(),
+  EXPECT_EQ(h.view<QPlainTextEdit>("logView")->textCursor().selectedText(),
             QStringLiteral("Veltrin started.\u2029"));
   edit.at(0)->trigger();
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("Veltrin started.\n"));
@@ -167,21 +173,21 @@ TEST(LanguageSwitch, ChoosingRussianStoresItAndRetextsMenuAndWindow) {
   Harness h;
   h.app().installMainMenu();
   h.launch();
-  h.app().languageControl()->segment(1)->click();
+  h.view<SegmentedControl>("languageControl")->segment(1)->click();
   EXPECT_EQ(CurrentLanguage, 1);
   EXPECT_EQ(QSettings().value(QStringLiteral("InterfaceLanguage")).toString(),
             QStringLiteral("ru"));
-  EXPECT_EQ(MenuTitles(h.app().mainMenu()).at(3), QStringLiteral("Завершить Veltrin"));
-  EXPECT_EQ(h.app().operationLabel()->text(), QStringLiteral("Готово"));
-  EXPECT_EQ(h.app().checkButton()->text(), QStringLiteral("Проверить"));
+  EXPECT_EQ(MenuTitles(h.view<QMenuBar>("mainMenu")).at(3), QStringLiteral("Завершить Veltrin"));
+  EXPECT_EQ(h.label("operationLabel")->text(), QStringLiteral("Готово"));
+  EXPECT_EQ(h.button("checkButton")->text(), QStringLiteral("Проверить"));
   // Lines already in the log stay in the language they were written in.
   EXPECT_EQ(h.log(), QStringLiteral("Veltrin started.\n"));
 
-  h.app().languageControl()->segment(0)->click();
+  h.view<SegmentedControl>("languageControl")->segment(0)->click();
   EXPECT_EQ(CurrentLanguage, 0);
   EXPECT_EQ(QSettings().value(QStringLiteral("InterfaceLanguage")).toString(),
             QStringLiteral("en"));
-  EXPECT_EQ(MenuTitles(h.app().mainMenu()).at(3), QStringLiteral("Quit Veltrin"));
+  EXPECT_EQ(MenuTitles(h.view<QMenuBar>("mainMenu")).at(3), QStringLiteral("Quit Veltrin"));
 }
 
 TEST(LanguageSwitch, ChoosingTheSelectedSegmentAgainStillStoresAndRebuilds) {
@@ -190,13 +196,13 @@ TEST(LanguageSwitch, ChoosingTheSelectedSegmentAgainStillStoresAndRebuilds) {
   Harness h;
   h.app().installMainMenu();
   h.launch();
-  const QMenuBar* before = h.app().mainMenu();
-  h.app().languageControl()->segment(0)->click();
+  const QMenuBar* before = h.view<QMenuBar>("mainMenu");
+  h.view<SegmentedControl>("languageControl")->segment(0)->click();
   EXPECT_EQ(QSettings().value(QStringLiteral("InterfaceLanguage")).toString(),
             QStringLiteral("en"));
-  EXPECT_NE(h.app().mainMenu(), before);
-  EXPECT_EQ(h.app().mainMenu()->parentWidget(), h.app().window());
-  EXPECT_EQ(h.app().operationLabel()->text(), QStringLiteral("Ready"));
+  EXPECT_NE(h.view<QMenuBar>("mainMenu"), before);
+  EXPECT_EQ(h.view<QMenuBar>("mainMenu")->parentWidget(), h.window());
+  EXPECT_EQ(h.label("operationLabel")->text(), QStringLiteral("Ready"));
 }
 
 TEST(LanguageSwitch, SwitchingDuringACheckRetextsTheRunningState) {
@@ -205,15 +211,15 @@ TEST(LanguageSwitch, SwitchingDuringACheckRetextsTheRunningState) {
   Harness h;
   h.launch();
   h.installTool(ShellTool("sleep 0.2"));
-  h.app().checkDevice();
-  ASSERT_NE(h.app().currentTask(), nullptr);
-  EXPECT_TRUE(h.app().languageControl()->isEnabled());
-  h.app().languageControl()->segment(1)->click();
-  EXPECT_EQ(h.app().deviceStatusLabel()->text(), QStringLiteral("Проверяю MPC4000\u2026"));
-  EXPECT_EQ(h.app().deviceDetailLabel()->text(),
+  h.session().checkDevice();
+  ASSERT_NE(h.session().currentTask(), nullptr);
+  EXPECT_TRUE(h.view<SegmentedControl>("languageControl")->isEnabled());
+  h.view<SegmentedControl>("languageControl")->segment(1)->click();
+  EXPECT_EQ(h.label("deviceStatusLabel")->text(), QStringLiteral("Проверяю MPC4000\u2026"));
+  EXPECT_EQ(h.label("deviceDetailLabel")->text(),
             QStringLiteral("Открываю USB-интерфейс и читаю flash geometry."));
-  EXPECT_EQ(h.app().operationLabel()->text(), QStringLiteral("Проверка подключения"));
-  EXPECT_EQ(h.app().deviceStatusDot()->tone(), StatusDot::Tone::Orange);
+  EXPECT_EQ(h.label("operationLabel")->text(), QStringLiteral("Проверка подключения"));
+  EXPECT_EQ(h.view<StatusDot>("deviceStatusDot")->tone(), StatusDot::Tone::Orange);
   ASSERT_TRUE(h.waitForRun());
   // Texts looked up after the switch come in the new language.
   EXPECT_TRUE(h.log().endsWith(QStringLiteral("Процесс завершился с кодом 0.\n")));
@@ -224,11 +230,11 @@ TEST(Website, FooterLinkOpensTheAuthorsSite) {
   h.launch();
   UrlRecorder recorder;
   QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "open");
-  h.app().websiteButton()->click();
+  h.view<QAbstractButton>("websiteButton")->click();
   QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
   ASSERT_EQ(recorder.urls.size(), 1);
-  EXPECT_EQ(recorder.urls[0], QUrl(QString::fromLatin1(AppDelegate::kAuthorWebsite)));
-  EXPECT_EQ(h.app().websiteButton()->text(), recorder.urls[0].host());
+  EXPECT_EQ(recorder.urls[0], QUrl(QStringLiteral("https://tarnwick.example/veltrin")));
+  EXPECT_EQ(h.view<QAbstractButton>("websiteButton")->text(), recorder.urls[0].host());
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include "LogFile.h"
+#include "desktop/LogFile.h"
 #include "test_support.h"
 
 namespace {
@@ -44,10 +44,10 @@ TEST(LogFile, KeepsEveryRunFromItsCommandLineToItsExitLineUnderADatedHeading) {
   Harness h;
   h.launch();
   h.installTool(ShellTool("echo 'Opened.'; printf 'Erase  50%%\\rErase 100%%\\n'; exit 3"));
-  h.app().checkDevice();
+  h.session().checkDevice();
   ASSERT_TRUE(h.waitForRun());
   h.installTool(ShellTool("echo 'Flash geometry: 8 blocks x 4096 bytes (32768 bytes).'"));
-  h.app().checkDevice();
+  h.session().checkDevice();
   ASSERT_TRUE(h.waitForRun());
 
   EXPECT_EQ(WithoutDates(ReadText(state.logPath())),
@@ -68,7 +68,7 @@ TEST(LogFile, FailureToWriteItIsSaidInTheLogAndTheRunGoesOn) {
   h.launch();
   h.readyToInstall(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
   h.installTool(ShellTool("echo 'OS upload complete.'"));
-  h.app().installFirmware();
+  h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
 
   EXPECT_EQ(h.lastStatus(), 0);
@@ -151,12 +151,12 @@ TEST_P(SaveLog, WritesTheWholeLogOrSaysWhyNot) {
   h.app().installMainMenu();
   h.launch();
   h.installTool(ShellTool("echo 'Opened.'; exit 1"));
-  h.app().checkDevice();
+  h.session().checkDevice();
   ASSERT_TRUE(h.waitForRun());
   const QString before = h.log();
   h.dialogs().saveAnswer = target;
 
-  h.app().mainMenu()->actions().at(0)->menu()->actions().at(0)->trigger();
+  h.view<QMenuBar>("mainMenu")->actions().at(0)->menu()->actions().at(0)->trigger();
 
   EXPECT_EQ(h.dialogs().saveTitles, QStringList({"Save the log"}));
   if (c.saved) {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "PlainLabel.h"
+#include "widgets/PlainLabel.h"
 
 namespace {
 

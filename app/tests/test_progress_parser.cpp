@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "OutputParser.h"
-#include "PlainLabel.h"
-#include "ToolRunner.h"
+#include "session/OutputParser.h"
+#include "session/ToolRunner.h"
 #include "test_support.h"
+#include "widgets/PlainLabel.h"
 
 namespace {
 
@@ -126,21 +126,21 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ProgressParsing, ControllerAppliesEveryLineAndShowsGeometryAtTheNextRefresh) {
   Harness h;
   h.launch();
-  h.app().setDeviceState(DeviceStateReady);
-  h.app().refreshTexts();
-  h.app().parseProgressFromText(
+  h.session().setDeviceState(DeviceStateReady);
+  h.window()->refreshTexts();
+  h.session().parseProgressFromText(
       QStringLiteral("Flash geometry: 16 blocks x 4096 bytes (65536 bytes).\n"));
-  EXPECT_EQ(h.app().deviceDetailLabel()->text(), QString());
-  h.app().parseProgressFromText(QStringLiteral("Erase 100%\nWrite   3%\nerase 90%\n"));
-  EXPECT_EQ(h.app().progressValue(), 51.5);
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.write"));
-  EXPECT_EQ(h.app().percentLabel()->text(), QStringLiteral("3%"));
-  EXPECT_EQ(h.app().deviceDetailLabel()->text(),
+  EXPECT_EQ(h.label("deviceDetailLabel")->text(), QString());
+  h.session().parseProgressFromText(QStringLiteral("Erase 100%\nWrite   3%\nerase 90%\n"));
+  EXPECT_EQ(h.session().progress(), 51.5);
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.write"));
+  EXPECT_EQ(h.label("percentLabel")->text(), QStringLiteral("3%"));
+  EXPECT_EQ(h.label("deviceDetailLabel")->text(),
             QStringLiteral("Flash geometry: 16 blocks x 4096 bytes (65536 bytes)."));
-  h.app().parseProgressFromText(QStringLiteral("OS upload complete."));
-  EXPECT_EQ(h.app().progressValue(), 100.0);
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.done"));
-  EXPECT_EQ(h.app().percentLabel()->text(), QString());
+  h.session().parseProgressFromText(QStringLiteral("OS upload complete."));
+  EXPECT_EQ(h.session().progress(), 100.0);
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.done"));
+  EXPECT_EQ(h.label("percentLabel")->text(), QString());
 }
 
 struct ChunkCase {
@@ -171,19 +171,19 @@ TEST(ToolOutput, EmptyTextChangesNothing) {
   Harness h;
   h.launch();
   const QString log = h.log();
-  h.app().handleTaskOutput(QString());
+  h.session().handleTaskOutput(QString());
   EXPECT_EQ(h.log(), log);
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.ready"));
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.ready"));
 }
 
 TEST(ToolOutput, CarriageReturnsBecomeLinesInTheLog) {
   Harness h;
   h.launch();
-  h.app().handleTaskOutput(QStringLiteral("\rErase  50% (1/2)\rErase 100% (2/2)\r\nDone"));
+  h.session().handleTaskOutput(QStringLiteral("\rErase  50% (1/2)\rErase 100% (2/2)\r\nDone"));
   EXPECT_EQ(h.log(),
             QStringLiteral("Veltrin started.\n\nErase  50% (1/2)\nErase 100% (2/2)\n\nDone"));
-  EXPECT_EQ(h.app().operationPercent(), 100);
-  EXPECT_EQ(h.app().progressValue(), 50.0);
+  EXPECT_EQ(h.session().operationPercent(), 100);
+  EXPECT_EQ(h.session().progress(), 50.0);
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QPlainTextEdit>
 
-#include "PlainLabel.h"
 #include "test_support.h"
+#include "widgets/PlainLabel.h"
 
 namespace {
 
@@ -40,10 +40,10 @@ TEST_P(SimulatedCheck, CheckEndsInTheDeviceStateOfTheSampler) {
   h.launch();
   ASSERT_TRUE(h.installSimulator());
   Scenario scenario(c.scenario);
-  h.app().checkDevice();
+  h.session().checkDevice();
   ASSERT_TRUE(h.waitForRun());
-  EXPECT_EQ(h.app().deviceState(), c.state) << h.log().toStdString();
-  EXPECT_EQ(h.app().operationKey(), QString::fromLatin1(c.operation));
+  EXPECT_EQ(h.session().deviceState(), c.state) << h.log().toStdString();
+  EXPECT_EQ(h.session().operationKey(), QString::fromLatin1(c.operation));
   EXPECT_TRUE(h.log().contains(QString::fromLatin1(c.logged))) << h.log().toStdString();
   EXPECT_TRUE(h.dialogs().alerts.isEmpty());
 }
@@ -74,16 +74,16 @@ TEST(SimulatedInstall, InstallWritesTheImageIntoTheFlash) {
   for (int i = 56; i < image.size(); ++i) {
     image[i] = char(i * 7);
   }
-  h.app().setDeviceState(DeviceStateReady);
-  h.app().setFirmwarePath(h.makeImage(QStringLiteral("os image.bin"), image));
+  h.session().setDeviceState(DeviceStateReady);
+  h.session().setFirmwarePath(h.makeImage(QStringLiteral("os image.bin"), image));
   const QString dump = h.scratchPath(QStringLiteral("flash.dump"));
   Scenario scenario("blocks=16,block_size=4096,erase_ms=1,dump=" + QFile::encodeName(dump));
-  h.app().installFirmware();
+  h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
 
   EXPECT_EQ(h.lastStatus(), 0) << h.log().toStdString();
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.done"));
-  EXPECT_EQ(h.app().progressValue(), 100.0);
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.done"));
+  EXPECT_EQ(h.session().progress(), 100.0);
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing complete"));
   EXPECT_TRUE(h.log().contains(QStringLiteral("\nErase 100% (16/16)\nWriting firmware...\n")));
@@ -109,16 +109,16 @@ TEST_P(SimulatedFailedInstall, FailureEndsInErrorWithTheBarWhereItStopped) {
   Harness h;
   h.launch();
   ASSERT_TRUE(h.installSimulator());
-  h.app().setDeviceState(DeviceStateReady);
-  h.app().setFirmwarePath(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(40000)));
+  h.session().setDeviceState(DeviceStateReady);
+  h.session().setFirmwarePath(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(40000)));
   Scenario scenario(c.scenario);
-  h.app().installFirmware();
+  h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
 
   EXPECT_NE(h.lastStatus(), 0);
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.error"));
-  EXPECT_EQ(h.app().progressValue(), c.bar) << h.log().toStdString();
-  EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.error"));
+  EXPECT_EQ(h.session().progress(), c.bar) << h.log().toStdString();
+  EXPECT_EQ(h.session().deviceState(), DeviceStateReady);
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing did not complete"));
   EXPECT_TRUE(h.log().contains(QString::fromLatin1(c.logged))) << h.log().toStdString();

@@ -6,10 +6,11 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTimer>
 
-#include "Translations.h"
+#include "desktop/Translations.h"
+#include "widgets/PlainLabel.h"
 
 namespace {
 
@@ -115,9 +116,9 @@ Harness::Harness()
   auto dialogs = std::make_unique<RecordingDialogs>();
   dialogs_ = dialogs.get();
   app_ = std::make_unique<AppDelegate>(std::move(dialogs));
-  app_->setBundlePath(bundle_);
-  QObject::connect(app_.get(), &AppDelegate::runFinished,
-                   [this](int status, AppDelegate::RunMode mode) {
+  app_->session().setBundlePath(bundle_);
+  QObject::connect(&app_->session(), &Session::runFinished,
+                   [this](int status, Session::RunMode mode) {
                      lastStatus_ = status;
                      lastMode_ = mode;
                      ++finishedRuns_;
@@ -134,11 +135,17 @@ void Harness::launch() {
   app_->applicationDidFinishLaunching();
 }
 
+PlainLabel* Harness::label(const char* name) const {
+  return view<PlainLabel>(name);
+}
+
+QPushButton* Harness::button(const char* name) const {
+  return view<QPushButton>(name);
+}
+
 void Harness::readyToInstall(const QString& imagePath) {
-  app_->setDeviceState(DeviceStateReady);
-  app_->setFirmwarePath(imagePath);
-  app_->refreshTexts();
-  app_->updateButtons();
+  session().setDeviceState(DeviceStateReady);
+  session().setFirmwarePath(imagePath);
 }
 
 QString Harness::installTool(const QByteArray& script, bool executable) {
@@ -180,12 +187,12 @@ QString Harness::makeImage(const QString& name, const QByteArray& bytes) {
 }
 
 bool Harness::waitForRun() {
-  if (!app_->currentTask()) {
+  if (!session().currentTask()) {
     return true;
   }
   QEventLoop loop;
   bool finished = false;
-  QObject::connect(app_.get(), &AppDelegate::runFinished, &loop, [&] {
+  QObject::connect(&session(), &Session::runFinished, &loop, [&] {
     finished = true;
     loop.quit();
   });
@@ -205,6 +212,10 @@ bool Harness::waitUntil(const std::function<bool()>& condition) {
   return true;
 }
 
+bool Harness::waitForFacts() {
+  return waitUntil([this] { return !session().firmwareFactsPending(); });
+}
+
 QString Harness::log() const {
-  return app_->logView() ? app_->logView()->toPlainText() : QString();
+  return app_->session().log();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// Shared pieces of the controller's tests: a recording stand-in for the dialogs, OS image files,
-// and a controller whose bundle is a temporary folder where fake flash tools are placed.
+// Shared pieces of the application's tests: a recording stand-in for the dialogs, OS image files,
+// and an application whose bundle is a temporary folder where fake flash tools are placed.
 
 #include <QByteArray>
 #include <QDir>
@@ -15,7 +15,12 @@
 #include <ostream>
 
 #include "AppDelegate.h"
-#include "Dialogs.h"
+#include "session/Dialogs.h"
+#include "session/Session.h"
+#include "window/MainWindow.h"
+
+class PlainLabel;
+class QPushButton;
 
 // Failure messages show texts as text.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -113,14 +118,23 @@ class WorkingDirectoryScope {
   QString previous_;
 };
 
-// A controller with its window built, the recording dialogs, a bundle folder "Veltrin.app" in a
-// temporary directory and an empty temporary working directory.
+// An application with the recording dialogs, a bundle folder "Veltrin.app" in a temporary
+// directory and an empty temporary working directory. Its window is built by launch().
 class Harness {
  public:
   Harness();
   ~Harness();
 
   AppDelegate& app() { return *app_; }
+  Session& session() { return app_->session(); }
+  MainWindow* window() const { return app_->window(); }
+  // A view of the window by its object name; null before launch or when there is none.
+  template <typename View = QWidget>
+  View* view(const char* name) const {
+    return window() ? window()->findChild<View*>(QLatin1String(name)) : nullptr;
+  }
+  PlainLabel* label(const char* name) const;
+  QPushButton* button(const char* name) const;
   RecordingDialogs& dialogs() { return *dialogs_; }
   QString bundlePath() const { return bundle_; }
   QString workPath() const { return work_.path(); }
@@ -128,7 +142,8 @@ class Harness {
 
   // Builds the window as launch does.
   void launch();
-  // Ends the controller as the end of the application does, with a tool possibly still running.
+  // Ends the application object as the end of the application does, with a tool possibly still
+  // running.
   void endApplication() { app_.reset(); }
   // The state a successful check and an adopted image leave: Flash OS may start.
   void readyToInstall(const QString& imagePath);
@@ -147,6 +162,8 @@ class Harness {
   // Runs the event loop until the current run has been completed. False when it did not end
   // within a generous guard time.
   bool waitForRun();
+  // Runs the event loop until the adopted image's size and checksum are known.
+  bool waitForFacts();
   // Runs the event loop until `condition` holds (same guard).
   bool waitUntil(const std::function<bool()>& condition);
 
@@ -154,7 +171,7 @@ class Harness {
 
   // The status and mode of the last completed run, and how many runs have completed.
   int lastStatus() const { return lastStatus_; }
-  AppDelegate::RunMode lastMode() const { return lastMode_; }
+  Session::RunMode lastMode() const { return lastMode_; }
   int finishedRuns() const { return finishedRuns_; }
 
  private:
@@ -166,6 +183,6 @@ class Harness {
   RecordingDialogs* dialogs_;
   std::unique_ptr<AppDelegate> app_;
   int lastStatus_ = 0;
-  AppDelegate::RunMode lastMode_ = AppDelegate::RunMode::None;
+  Session::RunMode lastMode_ = Session::RunMode::None;
   int finishedRuns_ = 0;
 };

@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include "ToolRunner.h"
+#include "session/ToolRunner.h"
 #include "test_support.h"
 
 namespace {

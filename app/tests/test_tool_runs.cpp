@@ -10,11 +10,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "PlainLabel.h"
-#include "SegmentedControl.h"
-#include "WaitGirlView.h"
 #include "expected_output.h"
 #include "test_support.h"
+#include "widgets/PlainLabel.h"
+#include "widgets/SegmentedControl.h"
+#include "widgets/WaitGirlView.h"
 
 namespace {
 
@@ -53,15 +53,15 @@ QByteArray InstallScript(int blocks, int chunks, int exitStatus) {
 // An installation that may start: the device was checked and an image is adopted.
 void PrepareInstall(Harness& h, const QString& imageName = QStringLiteral("os.bin")) {
   h.launch();
-  h.app().setDeviceState(DeviceStateReady);
-  h.app().setFirmwarePath(h.makeImage(imageName, MakeImageBytes(100000)));
-  h.app().refreshTexts();
-  h.app().updateButtons();
+  h.session().setDeviceState(DeviceStateReady);
+  h.session().setFirmwarePath(h.makeImage(imageName, MakeImageBytes(100000)));
+  h.window()->refreshTexts();
+  h.window()->updateButtons();
 }
 
-bool AllButtonsDisabled(AppDelegate& app) {
-  return !app.checkButton()->isEnabled() && !app.chooseButton()->isEnabled() &&
-         !app.builtinButton()->isEnabled() && !app.installButton()->isEnabled();
+bool AllButtonsDisabled(Harness& h) {
+  return !h.button("checkButton")->isEnabled() && !h.button("chooseButton")->isEnabled() &&
+         !h.button("builtinButton")->isEnabled() && !h.button("installButton")->isEnabled();
 }
 
 // A named pipe the fake tool waits on, so the test decides when its next write happens.
@@ -100,25 +100,25 @@ TEST(DeviceCheck, SuccessfulCheckShowsReadyWithTheGeometry) {
   Gate gate(h.scratchPath(QStringLiteral("gate")));
   h.installTool(ShellTool(kWaitAtGate + kOpenedLine + kGeometryLine + "exit 0"));
 
-  h.app().checkDevice();
-  EXPECT_EQ(h.app().deviceState(), DeviceStateChecking);
-  EXPECT_EQ(h.app().currentMode(), QStringLiteral("info"));
-  EXPECT_NE(h.app().currentTask(), nullptr);
-  EXPECT_EQ(h.app().operationLabel()->text(), QStringLiteral("Checking the connection"));
-  EXPECT_EQ(h.app().deviceStatusLabel()->text(), QStringLiteral("Checking MPC4000\u2026"));
-  EXPECT_TRUE(AllButtonsDisabled(h.app()));
-  EXPECT_TRUE(h.app().languageControl()->isEnabled());
-  EXPECT_TRUE(h.waitUntil([&] { return h.app().girlView()->isAnimating(); }));
+  h.session().checkDevice();
+  EXPECT_EQ(h.session().deviceState(), DeviceStateChecking);
+  EXPECT_EQ(h.session().currentMode(), QStringLiteral("info"));
+  EXPECT_NE(h.session().currentTask(), nullptr);
+  EXPECT_EQ(h.label("operationLabel")->text(), QStringLiteral("Checking the connection"));
+  EXPECT_EQ(h.label("deviceStatusLabel")->text(), QStringLiteral("Checking MPC4000\u2026"));
+  EXPECT_TRUE(AllButtonsDisabled(h));
+  EXPECT_TRUE(h.view<SegmentedControl>("languageControl")->isEnabled());
+  EXPECT_TRUE(h.waitUntil([&] { return h.view<WaitGirlView>("girlView")->isAnimating(); }));
 
   ASSERT_TRUE(gate.open(h));
   ASSERT_TRUE(h.waitForRun());
-  EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.deviceReady"));
-  EXPECT_EQ(h.app().deviceDetailLabel()->text(), QString::fromLatin1(kGeometry));
-  EXPECT_EQ(h.app().currentTask(), nullptr);
-  EXPECT_TRUE(h.app().currentMode().isNull());
-  EXPECT_FALSE(h.app().girlView()->isAnimating());
-  EXPECT_TRUE(h.app().checkButton()->isEnabled());
+  EXPECT_EQ(h.session().deviceState(), DeviceStateReady);
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.deviceReady"));
+  EXPECT_EQ(h.label("deviceDetailLabel")->text(), QString::fromLatin1(kGeometry));
+  EXPECT_EQ(h.session().currentTask(), nullptr);
+  EXPECT_TRUE(h.session().currentMode().isNull());
+  EXPECT_FALSE(h.view<WaitGirlView>("girlView")->isAnimating());
+  EXPECT_TRUE(h.button("checkButton")->isEnabled());
   EXPECT_TRUE(h.dialogs().alerts.isEmpty());
   EXPECT_EQ(h.log(),
             QStringLiteral("Veltrin started.\n$ vtflash --info\n"
@@ -135,16 +135,16 @@ TEST_P(FailedCheck, NonZeroStatusFailsTheDeviceWithoutAnAlert) {
   h.launch();
   h.installTool(ShellTool("echo 'AKAI device 09e8:0061 was not found.' >&2\nexit " +
                           QByteArray::number(status)));
-  h.app().checkDevice();
+  h.session().checkDevice();
   ASSERT_TRUE(h.waitForRun());
-  EXPECT_EQ(h.app().deviceState(), DeviceStateFailed);
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.checkFailed"));
-  EXPECT_EQ(h.app().deviceStatusLabel()->text(), QStringLiteral("MPC4000 not opened"));
+  EXPECT_EQ(h.session().deviceState(), DeviceStateFailed);
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.checkFailed"));
+  EXPECT_EQ(h.label("deviceStatusLabel")->text(), QStringLiteral("MPC4000 not opened"));
   EXPECT_TRUE(h.log().endsWith(
       QStringLiteral("AKAI device 09e8:0061 was not found.\nProcess exited with code %1.\n")
           .arg(status)));
   EXPECT_TRUE(h.dialogs().alerts.isEmpty());
-  EXPECT_TRUE(h.app().checkButton()->isEnabled());
+  EXPECT_TRUE(h.button("checkButton")->isEnabled());
 }
 
 INSTANTIATE_TEST_SUITE_P(ToolStatuses, FailedCheck, ::testing::Values(1, 2));
@@ -152,35 +152,35 @@ INSTANTIATE_TEST_SUITE_P(ToolStatuses, FailedCheck, ::testing::Values(1, 2));
 TEST(DeviceCheck, FailedCheckDisablesInstallEvenWithAnImage) {
   Harness h;
   PrepareInstall(h);
-  ASSERT_TRUE(h.app().installButton()->isEnabled());
+  ASSERT_TRUE(h.button("installButton")->isEnabled());
   h.installTool(ShellTool("exit 1"));
-  h.app().checkDevice();
+  h.session().checkDevice();
   ASSERT_TRUE(h.waitForRun());
-  EXPECT_FALSE(h.app().installButton()->isEnabled());
+  EXPECT_FALSE(h.button("installButton")->isEnabled());
 }
 
 TEST(DeviceCheck, NewCheckKeepsTheOldGeometryWhenTheToolPrintsNone) {
   Harness h;
   h.launch();
   h.installTool(ShellTool(kGeometryLine + "exit 0"));
-  h.app().checkDevice();
+  h.session().checkDevice();
   ASSERT_TRUE(h.waitForRun());
   h.installTool(ShellTool("exit 0"));
-  h.app().checkDevice();
-  EXPECT_EQ(h.app().deviceState(), DeviceStateChecking);
-  EXPECT_EQ(h.app().deviceGeometry(), QString::fromLatin1(kGeometry));
+  h.session().checkDevice();
+  EXPECT_EQ(h.session().deviceState(), DeviceStateChecking);
+  EXPECT_EQ(h.session().deviceGeometry(), QString::fromLatin1(kGeometry));
   ASSERT_TRUE(h.waitForRun());
-  EXPECT_EQ(h.app().deviceDetailLabel()->text(), QString::fromLatin1(kGeometry));
+  EXPECT_EQ(h.label("deviceDetailLabel")->text(), QString::fromLatin1(kGeometry));
 }
 
 TEST(DeviceCheck, ToolInTheWorkingDirectoryIsUsedWhenTheBundleHasNone) {
   Harness h;
   h.launch();
   h.installToolInWorkingDirectory(ShellTool("echo from the working directory"));
-  h.app().checkDevice();
+  h.session().checkDevice();
   ASSERT_TRUE(h.waitForRun());
   EXPECT_TRUE(h.log().contains(QStringLiteral("$ vtflash --info\nfrom the working directory\n")));
-  EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
+  EXPECT_EQ(h.session().deviceState(), DeviceStateReady);
 }
 
 struct MissingToolCase {
@@ -196,14 +196,14 @@ TEST_P(MissingTool, CheckFailsWithTheExpectedPathAndNoExitLine) {
   if (GetParam().placeUnexecutable) {
     h.installTool(ShellTool("exit 0"), false);
   }
-  h.app().checkDevice();
-  EXPECT_EQ(h.app().currentTask(), nullptr);
-  EXPECT_EQ(h.app().deviceState(), DeviceStateFailed);
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.checkFailed"));
+  h.session().checkDevice();
+  EXPECT_EQ(h.session().currentTask(), nullptr);
+  EXPECT_EQ(h.session().deviceState(), DeviceStateFailed);
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.checkFailed"));
   EXPECT_EQ(h.log(),
             QStringLiteral("Veltrin started.\nHelper not found: %1/vtflash\n").arg(h.workPath()));
   EXPECT_TRUE(h.dialogs().alerts.isEmpty());
-  EXPECT_TRUE(h.app().checkButton()->isEnabled());
+  EXPECT_TRUE(h.button("checkButton")->isEnabled());
 }
 
 INSTANTIATE_TEST_SUITE_P(Places, MissingTool,
@@ -213,9 +213,9 @@ INSTANTIATE_TEST_SUITE_P(Places, MissingTool,
 TEST(Install, MissingToolEndsInErrorWithTheFailureAlert) {
   Harness h;
   PrepareInstall(h);
-  h.app().installFirmware();
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.error"));
-  EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
+  h.session().installFirmware();
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.error"));
+  EXPECT_EQ(h.session().deviceState(), DeviceStateReady);
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].style, Dialogs::Style::Warning);
   EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing did not complete"));
@@ -227,27 +227,27 @@ TEST(Install, ToolThatCannotStartLogsTheReasonAndExitLine) {
   Harness h;
   PrepareInstall(h);
   h.installTool("#!/nonexistent/interpreter\n");
-  h.app().installFirmware();
+  h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
-  EXPECT_EQ(h.app().currentTask(), nullptr);
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.error"));
+  EXPECT_EQ(h.session().currentTask(), nullptr);
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.error"));
   const QString log = h.log();
   const qsizetype failed = log.indexOf(QStringLiteral("Could not start the helper: "));
   ASSERT_GE(failed, 0) << log.toStdString();
   EXPECT_TRUE(log.endsWith(QStringLiteral("\nProcess exited with code -1.\n")));
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing did not complete"));
-  EXPECT_TRUE(h.app().installButton()->isEnabled());
-  EXPECT_FALSE(h.app().girlView()->isAnimating());
+  EXPECT_TRUE(h.button("installButton")->isEnabled());
+  EXPECT_FALSE(h.view<WaitGirlView>("girlView")->isAnimating());
 }
 
 TEST(DeviceCheck, ToolThatCannotStartFailsTheDevice) {
   Harness h;
   h.launch();
   h.installTool("#!/nonexistent/interpreter\n");
-  h.app().checkDevice();
+  h.session().checkDevice();
   ASSERT_TRUE(h.waitForRun());
-  EXPECT_EQ(h.app().deviceState(), DeviceStateFailed);
+  EXPECT_EQ(h.session().deviceState(), DeviceStateFailed);
   EXPECT_EQ(h.finishedRuns(), 1);
   EXPECT_EQ(h.lastStatus(), -1);
   EXPECT_TRUE(h.dialogs().alerts.isEmpty());
@@ -257,10 +257,10 @@ TEST(DeviceCheck, ToolKilledByASignalCountsAsFailedAndKeepsItsOutput) {
   Harness h;
   h.launch();
   h.installTool(ShellTool(kGeometryLine + "printf 'last words'\nkill -9 $$"));
-  h.app().checkDevice();
+  h.session().checkDevice();
   ASSERT_TRUE(h.waitForRun());
   EXPECT_NE(h.lastStatus(), 0);
-  EXPECT_EQ(h.app().deviceState(), DeviceStateFailed);
+  EXPECT_EQ(h.session().deviceState(), DeviceStateFailed);
   EXPECT_TRUE(h.log().contains(QStringLiteral("last words")));
   EXPECT_TRUE(
       h.log().endsWith(QStringLiteral("Process exited with code %1.\n").arg(h.lastStatus())));
@@ -270,7 +270,7 @@ TEST(Install, ConfirmedInstallRunsTheToolAndEndsWithTheSuccessAlert) {
   Harness h;
   PrepareInstall(h);
   h.installTool(InstallScript(64, 4, 0));
-  h.app().installFirmware();
+  h.session().installFirmware();
 
   ASSERT_EQ(h.dialogs().confirmations.size(), 1);
   EXPECT_EQ(h.dialogs().confirmations[0].style, Dialogs::Style::Critical);
@@ -279,23 +279,23 @@ TEST(Install, ConfirmedInstallRunsTheToolAndEndsWithTheSuccessAlert) {
             QStringLiteral("Flash memory is erased before writing. Do not power off the MPC4000 "
                            "or unplug USB until it finishes."));
   EXPECT_EQ(h.dialogs().confirmButtons, QStringList({"Flash", "Cancel"}));
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.flashing"));
-  EXPECT_EQ(h.app().percentLabel()->text(), QStringLiteral("0%"));
-  EXPECT_EQ(h.app().currentMode(), QStringLiteral("install"));
-  EXPECT_TRUE(AllButtonsDisabled(h.app()));
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.flashing"));
+  EXPECT_EQ(h.label("percentLabel")->text(), QStringLiteral("0%"));
+  EXPECT_EQ(h.session().currentMode(), QStringLiteral("install"));
+  EXPECT_TRUE(AllButtonsDisabled(h));
 
   // What the user sees behind the final alert.
   QString operationBehindAlert;
   bool installEnabledBehindAlert = false;
   h.dialogs().onAlert = [&] {
-    operationBehindAlert = h.app().operationLabel()->text();
-    installEnabledBehindAlert = h.app().installButton()->isEnabled();
+    operationBehindAlert = h.label("operationLabel")->text();
+    installEnabledBehindAlert = h.button("installButton")->isEnabled();
   };
   ASSERT_TRUE(h.waitForRun());
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.done"));
-  EXPECT_EQ(h.app().progressValue(), 100.0);
-  EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
-  EXPECT_TRUE(h.app().installButton()->isEnabled());
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.done"));
+  EXPECT_EQ(h.session().progress(), 100.0);
+  EXPECT_EQ(h.session().deviceState(), DeviceStateReady);
+  EXPECT_TRUE(h.button("installButton")->isEnabled());
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].style, Dialogs::Style::Informational);
   EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing complete"));
@@ -304,7 +304,7 @@ TEST(Install, ConfirmedInstallRunsTheToolAndEndsWithTheSuccessAlert) {
   EXPECT_EQ(operationBehindAlert, QStringLiteral("Flashing complete"));
   EXPECT_TRUE(installEnabledBehindAlert);
   EXPECT_TRUE(h.log().contains(
-      QStringLiteral("$ vtflash --firmware %1 --yes\n").arg(h.app().firmwarePath())));
+      QStringLiteral("$ vtflash --firmware %1 --yes\n").arg(h.session().firmwarePath())));
   EXPECT_TRUE(h.log().contains(QStringLiteral("\nErase 100% (64/64)\nWriting firmware...\n")));
   EXPECT_TRUE(h.log().endsWith(QStringLiteral("Process exited with code 0.\n")));
 }
@@ -313,14 +313,14 @@ TEST(Install, DecliningTheConfirmationChangesNothing) {
   Harness h;
   PrepareInstall(h);
   h.installTool(InstallScript(4, 1, 0));
-  h.app().setProgressValue(42.5);
+  h.session().setProgress(42.5);
   h.dialogs().confirmAnswer = false;
   const QString log = h.log();
-  h.app().installFirmware();
+  h.session().installFirmware();
   EXPECT_EQ(h.dialogs().confirmations.size(), 1);
-  EXPECT_EQ(h.app().currentTask(), nullptr);
-  EXPECT_EQ(h.app().progressValue(), 42.5);
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.ready"));
+  EXPECT_EQ(h.session().currentTask(), nullptr);
+  EXPECT_EQ(h.session().progress(), 42.5);
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.ready"));
   EXPECT_EQ(h.log(), log);
 }
 
@@ -328,13 +328,13 @@ TEST(Install, FailureAfterTheCompletionLineReplacesDoneWithError) {
   Harness h;
   PrepareInstall(h);
   h.installTool(InstallScript(8, 2, 1));
-  h.app().installFirmware();
+  h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.error"));
-  EXPECT_EQ(h.app().progressValue(), 100.0);
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.error"));
+  EXPECT_EQ(h.session().progress(), 100.0);
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].style, Dialogs::Style::Warning);
-  EXPECT_EQ(h.app().deviceState(), DeviceStateReady);
+  EXPECT_EQ(h.session().deviceState(), DeviceStateReady);
 }
 
 TEST(Install, FailedEraseLeavesTheBarWhereItStopped) {
@@ -344,20 +344,20 @@ TEST(Install, FailedEraseLeavesTheBarWhereItStopped) {
       ShellTool("printf 'Erasing flash...\\n\\rErase  25%% (1/4)\\rErase  50%% (2/4)'\n"
                 "printf 'USB read failed: IOReturn 0xe00002d6.\\n' >&2\n"
                 "printf '\\nErase failed at block 2.\\n' >&2\nexit 1"));
-  h.app().installFirmware();
+  h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
-  EXPECT_EQ(h.app().progressValue(), 25.0);
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.error"));
-  EXPECT_EQ(h.app().percentLabel()->text(), QString());
+  EXPECT_EQ(h.session().progress(), 25.0);
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.error"));
+  EXPECT_EQ(h.label("percentLabel")->text(), QString());
 }
 
 TEST(Install, ImagePathWithSpacesReachesTheToolAsOneArgument) {
   Harness h;
   PrepareInstall(h, QStringLiteral("my os image.bin"));
   h.installTool(ShellTool("for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done"));
-  h.app().installFirmware();
+  h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
-  const QString path = h.app().firmwarePath();
+  const QString path = h.session().firmwarePath();
   EXPECT_TRUE(h.log().contains(
       QStringLiteral("$ vtflash --firmware %1 --yes\n[--firmware]\n[%1]\n[--yes]\n").arg(path)));
 }
@@ -367,11 +367,11 @@ TEST(Runner, ActionsWhileAToolRunsAreIgnored) {
   PrepareInstall(h);
   Gate gate(h.scratchPath(QStringLiteral("gate")));
   h.installTool(ShellTool(kWaitAtGate));
-  h.app().checkDevice();
+  h.session().checkDevice();
   const QString log = h.log();
-  h.app().checkDevice();
-  h.app().installFirmware();
-  h.app().runLoaderWithArguments({QStringLiteral("--info")}, AppDelegate::RunMode::Info);
+  h.session().checkDevice();
+  h.session().installFirmware();
+  h.session().runLoaderWithArguments({QStringLiteral("--info")}, Session::RunMode::Info);
   EXPECT_EQ(h.log(), log);
   EXPECT_TRUE(h.dialogs().confirmations.isEmpty());
   ASSERT_TRUE(gate.open(h));
@@ -383,7 +383,7 @@ TEST(Runner, BothStreamsReachTheLogInTheOrderWritten) {
   Harness h;
   h.launch();
   h.installTool(ShellTool("echo one\necho two >&2\necho three\necho four >&2"));
-  h.app().checkDevice();
+  h.session().checkDevice();
   ASSERT_TRUE(h.waitForRun());
   EXPECT_TRUE(h.log().contains(QStringLiteral("$ vtflash --info\none\ntwo\nthree\nfour\nProcess")));
 }
@@ -393,11 +393,11 @@ TEST(Runner, ProgressLineSplitAcrossTwoWritesMatchesNeitherPiece) {
   PrepareInstall(h);
   Gate gate(h.scratchPath(QStringLiteral("gate")));
   h.installTool(ShellTool("printf '\\rEra'\n" + kWaitAtGate + "printf 'se  50%% (1/2)'\nexit 1"));
-  h.app().installFirmware();
+  h.session().installFirmware();
   ASSERT_TRUE(h.waitUntil([&] { return h.log().endsWith(QLatin1String("\nEra")); }));
   ASSERT_TRUE(gate.open(h));
   ASSERT_TRUE(h.waitForRun());
-  EXPECT_EQ(h.app().progressValue(), 0.0);
+  EXPECT_EQ(h.session().progress(), 0.0);
   EXPECT_TRUE(
       h.log().endsWith(QStringLiteral("--yes\n\nErase  50% (1/2)Process exited with code 1.\n")));
 }
@@ -407,7 +407,7 @@ TEST(Runner, CharacterSplitAcrossTwoWritesShowsAsLatin1) {
   h.launch();
   Gate gate(h.scratchPath(QStringLiteral("gate")));
   h.installTool(ShellTool("printf 'caf\\303'\n" + kWaitAtGate + "printf '\\251\\n'"));
-  h.app().checkDevice();
+  h.session().checkDevice();
   ASSERT_TRUE(h.waitUntil([&] { return h.log().contains(QLatin1String("caf")); }));
   ASSERT_TRUE(gate.open(h));
   ASSERT_TRUE(h.waitForRun());
@@ -421,7 +421,7 @@ TEST(Runner, InvalidUtf8ChunkShowsAsLatin1AndValidTextAsUtf8) {
   h.installTool(
       ShellTool("printf 'caf\\351\\n'\n" + kWaitAtGate +
                 "printf '\\320\\223\\320\\276\\321\\202\\320\\276\\320\\262\\320\\276\\n'"));
-  h.app().checkDevice();
+  h.session().checkDevice();
   ASSERT_TRUE(h.waitUntil([&] { return h.log().contains(QLatin1String("caf")); }));
   ASSERT_TRUE(gate.open(h));
   ASSERT_TRUE(h.waitForRun());
@@ -433,23 +433,23 @@ TEST(Runner, LargeBurstOfProgressArrivesCompleteAndInOrder) {
   Harness h;
   PrepareInstall(h);
   h.installTool(ShellTool(ProgressLoop("Erase", 4096) + ProgressLoop("Write", 2048)));
-  h.app().installFirmware();
+  h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
   const QString expected = ExpectedProgress("Erase", 4096) + ExpectedProgress("Write", 2048);
   QString lines = expected;
   lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   EXPECT_TRUE(h.log().contains(lines + QStringLiteral("Process exited with code 0.\n")));
-  EXPECT_EQ(h.app().operationKey(), QStringLiteral("op.done"));
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.done"));
 }
 
 TEST(Runner, SecondRunFollowsTheFirstInTheLog) {
   Harness h;
   h.launch();
   h.installTool(ShellTool("echo first"));
-  h.app().checkDevice();
+  h.session().checkDevice();
   ASSERT_TRUE(h.waitForRun());
   h.installTool(ShellTool("echo second"));
-  h.app().checkDevice();
+  h.session().checkDevice();
   ASSERT_TRUE(h.waitForRun());
   EXPECT_TRUE(h.log().contains(
       QStringLiteral("first\nProcess exited with code 0.\n$ vtflash --info\nsecond\n")));
@@ -468,7 +468,7 @@ class BundleDirectory : public ::testing::TestWithParam<BundleCase> {};
 
 TEST_P(BundleDirectory, IsTheAppFolderAroundContentsMacOSElseTheExecutablesFolder) {
   const BundleCase& c = GetParam();
-  EXPECT_EQ(AppDelegate::bundleDirectoryForExecutableDir(QString::fromLatin1(c.executableDir)),
+  EXPECT_EQ(Session::bundleDirectoryForExecutableDir(QString::fromLatin1(c.executableDir)),
             QString::fromLatin1(c.bundle));
 }
 
@@ -484,13 +484,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(LoaderPath, PrefersTheBundleCopyAndElseNamesTheWorkingDirectory) {
   Harness h;
-  EXPECT_EQ(h.app().loaderPath(), h.workPath() + QStringLiteral("/vtflash"));
+  EXPECT_EQ(h.session().loaderPath(), h.workPath() + QStringLiteral("/vtflash"));
   // A folder with the tool's name is not a tool.
   QDir().mkpath(h.bundlePath() + QStringLiteral("/Contents/MacOS/vtflash"));
-  EXPECT_EQ(h.app().loaderPath(), h.workPath() + QStringLiteral("/vtflash"));
+  EXPECT_EQ(h.session().loaderPath(), h.workPath() + QStringLiteral("/vtflash"));
   QDir().rmdir(h.bundlePath() + QStringLiteral("/Contents/MacOS/vtflash"));
   const QString tool = h.installTool(ShellTool("exit 0"));
-  EXPECT_EQ(h.app().loaderPath(), tool);
+  EXPECT_EQ(h.session().loaderPath(), tool);
 }
 
 }  // namespace

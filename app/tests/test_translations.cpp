@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "Translations.h"
+#include "desktop/Translations.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <optional>
 #include <vector>
 
-#include "WaitGirlView.h"
-#include "wait_girl_frames.h"
+#include "widgets/WaitGirlView.h"
+#include "widgets/wait_girl_frames.h"
 
 namespace {
 

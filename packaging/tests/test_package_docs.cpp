@@ -8,7 +8,7 @@
 #include <QMap>
 #include <QRegularExpression>
 
-#include "Translations.h"
+#include "desktop/Translations.h"
 #include "package_root.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "PlainLabel.h"
+#include "widgets/PlainLabel.h"
 
 #include <QPainter>
 #include <QTextLayout>

@@ -1,12 +1,11 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 
-class QWidget;
-
-// The modal questions and notices of the controller. The controller owns one implementation:
-// QtDialogs on screen, a recording fake in tests.
+// The modal questions and notices of the application: the confirmation before an installation,
+// the question before quitting during one, the alerts and the file panels. The session and the
+// window ask through this interface: on screen it is QtDialogs (window/QtDialogs.h), in tests a
+// recording fake.
 class Dialogs {
  public:
   enum class Style { Informational, Warning, Critical };
@@ -23,6 +22,10 @@ class Dialogs {
   virtual bool confirmAgainstDefault(Style style, const QString& title, const QString& text,
                                      const QString& keepText, const QString& otherText) = 0;
 
+  // Closes a question of confirmAgainstDefault that is open, as if the safe answer had been
+  // chosen, so a notice that makes it moot is seen alone. Nothing when none is open.
+  virtual void withdrawQuestion() {}
+
   // Shows a notice with the platform's single default button and returns when it is closed.
   virtual void alert(Style style, const QString& title, const QString& text) = 0;
 
@@ -32,26 +35,4 @@ class Dialogs {
   // Lets the user name a file to write, offering `suggestedName`; the empty string when
   // cancelled.
   virtual QString saveFile(const QString& title, const QString& suggestedName) = 0;
-};
-
-// Dialogs on screen: QMessageBox and QFileDialog, each modal on the application's window, centred
-// on it and kept above it, whichever window is active at the moment.
-class QtDialogs : public Dialogs {
- public:
-  // `window` names the window the dialogs belong to; it may give null while none is built.
-  explicit QtDialogs(std::function<QWidget*()> window = {});
-
-  bool confirm(Style style, const QString& title, const QString& text, const QString& acceptText,
-               const QString& cancelText) override;
-  bool confirmAgainstDefault(Style style, const QString& title, const QString& text,
-                             const QString& keepText, const QString& otherText) override;
-  void alert(Style style, const QString& title, const QString& text) override;
-  QString openFile(const QString& message) override;
-  QString saveFile(const QString& title, const QString& suggestedName) override;
-
-  // True for a name the open panel may give back: one that ends in ".bin", in any case.
-  static bool isImageFileName(const QString& path);
-
- private:
-  std::function<QWidget*()> window_;
 };

@@ -1,4 +1,4 @@
-#include "LinkButton.h"
+#include "widgets/LinkButton.h"
 
 #include <QPainter>
 

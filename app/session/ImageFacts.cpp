@@ -1,4 +1,4 @@
-#include "ImageFacts.h"
+#include "session/ImageFacts.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <string>
 
-#include "TextFormat.h"
-#include "Translations.h"
+#include "desktop/TextFormat.h"
+#include "desktop/Translations.h"
 #include "image_file.h"
 
 ImageFacts ReadImageFacts(const QString& path) {

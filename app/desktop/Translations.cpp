@@ -1,4 +1,4 @@
-#include "Translations.h"
+#include "desktop/Translations.h"
 
 #include <algorithm>
 #include <string>

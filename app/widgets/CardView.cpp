@@ -1,10 +1,10 @@
-#include "CardView.h"
+#include "widgets/CardView.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QPainter>
 
-#include "PlainLabel.h"
+#include "widgets/PlainLabel.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "SegmentedControl.h"
+#include "widgets/SegmentedControl.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

@@ -1,4 +1,4 @@
-#include "OutputParser.h"
+#include "session/OutputParser.h"
 
 #include <QByteArray>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "Dialogs.h"
+#include "window/QtDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -87,8 +87,15 @@ bool QtDialogs::confirmAgainstDefault(Style style, const QString& title, const Q
   box.setDefaultButton(keep);
   box.setEscapeButton(keep);
   AttachToWindow(box, window);
+  question_ = &box;
   box.exec();
   return box.clickedButton() == other;
+}
+
+void QtDialogs::withdrawQuestion() {
+  if (question_) {
+    question_->reject();
+  }
 }
 
 void QtDialogs::alert(Style style, const QString& title, const QString& text) {

@@ -1,4 +1,4 @@
-#include "WaitGirlView.h"
+#include "widgets/WaitGirlView.h"
 
 #include <QPainter>
 #include <QProcess>
@@ -10,7 +10,7 @@
 #include <memory>
 #include <utility>
 
-#include "wait_girl_frames.h"
+#include "widgets/wait_girl_frames.h"
 
 namespace {
 

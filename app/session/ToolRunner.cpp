@@ -1,4 +1,4 @@
-#include "ToolRunner.h"
+#include "session/ToolRunner.h"
 
 #include <QStringDecoder>
 

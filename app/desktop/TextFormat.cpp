@@ -1,4 +1,4 @@
-#include "TextFormat.h"
+#include "desktop/TextFormat.h"
 
 #include <charconv>
 

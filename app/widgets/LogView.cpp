@@ -1,9 +1,12 @@
-#include "LogView.h"
+#include "widgets/LogView.h"
 
+#include <QFontDatabase>
 #include <QLayout>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
+#include <QTextCursor>
+#include <QTextDocument>
 
 namespace {
 
@@ -13,9 +16,21 @@ constexpr float kPanelAlpha = 0.55f;
 constexpr int kScrollBarInsetY = 6;
 constexpr int kScrollBarInsetRight = 3;
 
+QTextCharFormat MakeLogFormat() {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setPixelSize(11);
+  font.setWeight(QFont::Normal);
+  font.setItalic(false);
+  QTextCharFormat format;
+  format.setFont(font, QTextCharFormat::FontPropertiesAll);
+  // No foreground is set: the log view draws such text in its palette's text colour, which
+  // follows the light or dark appearance.
+  return format;
+}
+
 }  // namespace
 
-LogView::LogView(QWidget* parent) : QPlainTextEdit(parent) {
+LogView::LogView(QWidget* parent) : QPlainTextEdit(parent), format_(MakeLogFormat()) {
   setFrameShape(QFrame::NoFrame);
   document()->setDocumentMargin(kTextInset);
   // The scroll bar sits in a transparent holder of the scroll area's own; margins in the holder
@@ -65,4 +80,26 @@ void LogView::paintPanel() {
     painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
     painter.drawPath(ring);
   }
+}
+
+void LogView::appendText(const QString& text) {
+  if (text.isEmpty()) {
+    return;
+  }
+  // A cursor of its own writes at the end. A selection or caret that touches the end would move
+  // along with the insertion, so it is put back: the user's selection stays as it was.
+  const QTextCursor selection = textCursor();
+  const int anchor = selection.anchor();
+  const int position = selection.position();
+  QTextCursor cursor(document());
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(text, format_);
+  if (textCursor().anchor() != anchor || textCursor().position() != position) {
+    QTextCursor restored(document());
+    restored.setPosition(anchor);
+    restored.setPosition(position, QTextCursor::KeepAnchor);
+    setTextCursor(restored);
+  }
+  QScrollBar* bar = verticalScrollBar();
+  bar->setValue(bar->maximum());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <QTextCharFormat>
 
 // The log: a read-only, selectable text on a translucent panel with smoothly rounded corners (the
 // panel is painted, not cut out with a mask, so its edge is antialiased like a card's). The
@@ -18,9 +19,14 @@ class LogView : public QPlainTextEdit {
   // The colour of the panel under `palette`: the text background, translucent.
   static QColor panelColor(const QPalette& palette);
 
+  // Appends `text` at the end and scrolls there. A selection the user made stays as it was.
+  void appendText(const QString& text);
+
  protected:
   bool event(QEvent* event) override;
 
  private:
   void paintPanel();
+
+  QTextCharFormat format_;
 };

@@ -1,4 +1,4 @@
-#include "Notifier.h"
+#include "desktop/Notifier.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCall>

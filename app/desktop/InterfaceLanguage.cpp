@@ -1,4 +1,4 @@
-#include "InterfaceLanguage.h"
+#include "desktop/InterfaceLanguage.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,4 +1,4 @@
-#include "LogFile.h"
+#include "desktop/LogFile.h"
 
 #include <QDir>
 #include <QFileInfo>

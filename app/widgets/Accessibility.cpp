@@ -1,10 +1,10 @@
-#include "Accessibility.h"
+#include "widgets/Accessibility.h"
 
 #include <QAccessibleWidget>
 #include <QProgressBar>
 
-#include "CardView.h"
-#include "SegmentedControl.h"
+#include "widgets/CardView.h"
+#include "widgets/SegmentedControl.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "StatusDot.h"
+#include "widgets/StatusDot.h"
 
 #include <QPainter>
 
-#include "PlainLabel.h"
+#include "widgets/PlainLabel.h"
 
 namespace {
 

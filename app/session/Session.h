@@ -1,0 +1,141 @@
+#pragma once
+
+#include <QFutureWatcher>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "session/ImageFacts.h"
+
+class Dialogs;
+class LogFile;
+class ToolRunner;
+
+// What the application knows about the sampler. Only a device check changes it.
+enum DeviceState : qint64 {
+  DeviceStateUnknown = 0,   // not checked since launch
+  DeviceStateChecking = 1,  // a check ("--info" run) is under way
+  DeviceStateReady = 2,     // the last check ended with exit status 0
+  DeviceStateFailed = 3,    // the last check failed, or the tool could not be found or started
+};
+
+// The application's state and logic, without a window: the chosen OS image and its facts, what
+// is known about the sampler, the current operation with its percentage and the progress bar's
+// value, the log, and the flash tool run while one is under way. Actions come in as method calls;
+// every change goes out as a signal, which the window shows. Questions and notices (the
+// confirmation, a refused image, the open panel) go through `Dialogs`.
+class Session : public QObject {
+  Q_OBJECT
+
+ public:
+  // What a run of the flash tool is for: a device check ("--info") or an installation.
+  enum class RunMode { None, Info, Install };
+  Q_ENUM(RunMode)
+
+  // `dialogs` must outlive the session.
+  explicit Session(Dialogs& dialogs, QObject* parent = nullptr);
+  ~Session() override;
+
+  // The bundle directory: the folder two levels above `executableDir` when that folder is
+  // "<X>.app/Contents/MacOS", else `executableDir` itself.
+  static QString bundleDirectoryForExecutableDir(const QString& executableDir);
+  // Where the flash tool and the built-in image are looked up; starts as the running
+  // executable's bundle directory. Tests point it at a folder of their own.
+  QString bundlePath() const { return bundlePath_; }
+  void setBundlePath(const QString& path) { bundlePath_ = path; }
+  // The built-in OS image, or the empty string when the bundle carries none.
+  QString bundledFirmwarePath() const;
+  // True when the built-in image is Veltrin's demo image: this is the demo bundle.
+  bool isDemo() const;
+  QString loaderPath() const;
+
+  // OS image selection.
+  bool validateFirmwareAtPath(const QString& path, QString* error) const;
+  void selectFirmwareAtPath(const QString& path);
+  void useBundledFirmware();
+  void chooseFirmware();
+  // Adopts a file given by path or file: URL, as the panel would; nothing while a run goes on.
+  void openFirmwareFile(const QString& pathOrUrl);
+
+  // The flash tool runs.
+  void checkDevice();
+  void installFirmware();
+  void runLoaderWithArguments(const QStringList& arguments, RunMode mode);
+  void handleTaskOutput(const QString& text);
+  void parseProgressFromText(const QString& text);
+  void handleTaskFinished(int status, RunMode mode);
+
+  // The log: every line goes through appendLog, the caller supplies the line end.
+  void appendLog(const QString& text);
+  QString log() const { return log_; }
+  // Writes the whole log to a file the user picks.
+  void saveLog();
+
+  void setOperation(const QString& key, int percent);
+
+  // State. The setters store and announce the change, nothing more.
+  QString firmwarePath() const { return firmwarePath_; }
+  void setFirmwarePath(const QString& path);
+  // The size and SHA-256 of the adopted image, read off the GUI thread once it is adopted;
+  // unknown while they are read or when the file could not be read.
+  ImageFacts firmwareFacts() const;
+  bool firmwareFactsPending() const { return factsPending_; }
+  DeviceState deviceState() const { return deviceState_; }
+  void setDeviceState(DeviceState state);
+  QString deviceGeometry() const { return deviceGeometry_; }
+  void setDeviceGeometry(const QString& geometry);
+  QString operationKey() const { return operationKey_; }
+  int operationPercent() const { return operationPercent_; }
+  // The progress bar's value, 0 to 100 in half steps.
+  double progress() const { return progress_; }
+  void setProgress(double value);
+  // The run under way, or null.
+  ToolRunner* currentTask() const { return currentTask_; }
+  bool busy() const { return currentTask_ != nullptr; }
+  RunMode runMode() const { return currentMode_; }
+  // The mode of the run under way as its name, "info" or "install"; a null string when idle.
+  QString currentMode() const;
+  // The tool of the current or last run had begun to erase the flash.
+  bool eraseBegan() const { return eraseBegan_; }
+
+ signals:
+  void deviceChanged();     // deviceState or deviceGeometry
+  void firmwareChanged();   // firmwarePath or its facts
+  void operationChanged();  // operationKey and operationPercent
+  void progressChanged(double value);
+  void busyChanged(bool busy);        // a run was started or has ended
+  void waitingChanged(bool waiting);  // the tool is running: the animation plays
+  void logAppended(const QString& text);
+  // A run has ended and handleTaskFinished has set everything it shows.
+  void runFinished(int status, Session::RunMode mode);
+
+ private:
+  void taskDidStart();
+  void taskFailedToStart(const QString& reason);
+  void taskDidFinish(int status);
+  void releaseTask();
+  void factsRead();
+  void beginLogRecord();
+  void recordInLogFile(const QString& text);
+  void logFileFailed(const QString& reason);
+
+  Dialogs& dialogs_;
+  QString bundlePath_;
+  QString log_;
+  std::unique_ptr<LogFile> logFile_;  // open from the start of a run to its end
+
+  QString firmwarePath_;
+  ImageFacts firmwareFacts_;  // read when the image at firmwareFactsPath_ was adopted
+  QString firmwareFactsPath_;
+  QFutureWatcher<ImageFacts> factsWatcher_;
+  bool factsPending_ = false;  // until factsWatcher_ has delivered the facts of firmwarePath_
+  DeviceState deviceState_ = DeviceStateUnknown;
+  QString deviceGeometry_;
+  QString operationKey_ = QStringLiteral("op.ready");
+  int operationPercent_ = -1;
+  double progress_ = 0;
+  ToolRunner* currentTask_ = nullptr;  // a child of this session while it runs
+  RunMode currentMode_ = RunMode::None;
+  bool eraseBegan_ = false;  // the tool of this run has begun to erase the flash
+};

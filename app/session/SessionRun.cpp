@@ -1,0 +1,163 @@
+// Running the flash tool: where it is, the two actions that start it, the run's signals, each
+// chunk of its output and what its exit status means when it ends.
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "desktop/LogFile.h"
+#include "desktop/TextFormat.h"
+#include "desktop/Translations.h"
+#include "session/Dialogs.h"
+#include "session/OutputParser.h"
+#include "session/Session.h"
+#include "session/ToolRunner.h"
+
+namespace {
+
+bool IsExecutableFile(const QString& path) {
+  const QFileInfo file(path);
+  return file.isFile() && file.isExecutable();
+}
+
+}  // namespace
+
+QString Session::loaderPath() const {
+  const QString bundled = QDir(bundlePath_).filePath(QStringLiteral("Contents/MacOS/vtflash"));
+  if (IsExecutableFile(bundled)) {
+    return bundled;
+  }
+  return QDir(QDir::currentPath()).filePath(QStringLiteral("vtflash"));
+}
+
+void Session::checkDevice() {
+  if (currentTask_) {
+    return;
+  }
+  setDeviceState(DeviceStateChecking);
+  setProgress(0);
+  setOperation(QStringLiteral("op.checking"), -1);
+  runLoaderWithArguments({QStringLiteral("--info")}, RunMode::Info);
+}
+
+void Session::installFirmware() {
+  if (firmwarePath_.isEmpty() || currentTask_) {
+    return;
+  }
+  const bool confirmed = dialogs_.confirm(Dialogs::Style::Critical, L("confirm.title"),
+                                          L("confirm.text"), L("confirm.ok"), L("confirm.cancel"));
+  if (!confirmed) {
+    return;
+  }
+  setProgress(0);
+  setOperation(QStringLiteral("op.flashing"), 0);
+  runLoaderWithArguments({QStringLiteral("--firmware"), firmwarePath_, QStringLiteral("--yes")},
+                         RunMode::Install);
+}
+
+void Session::runLoaderWithArguments(const QStringList& arguments, RunMode mode) {
+  if (currentTask_) {
+    return;
+  }
+  beginLogRecord();
+  const QString path = loaderPath();
+  if (!IsExecutableFile(path)) {
+    appendLog(FormatWithString(L("log.helperMissing"), path) + QLatin1Char('\n'));
+    handleTaskFinished(-1, mode);
+    return;
+  }
+  currentMode_ = mode;
+  eraseBegan_ = false;
+  appendLog(QStringLiteral("$ %1 %2\n").arg(QFileInfo(path).fileName(), arguments.join(' ')));
+
+  auto* task = new ToolRunner(this);
+  currentTask_ = task;
+  emit busyChanged(true);
+  // The run reports from the event loop, its output always before its end, so the log shows
+  // everything the tool wrote before the completion, and nothing of a run comes after it.
+  connect(task, &ToolRunner::started, this, &Session::taskDidStart);
+  connect(task, &ToolRunner::failedToStart, this, &Session::taskFailedToStart);
+  connect(task, &ToolRunner::output, this, &Session::handleTaskOutput);
+  connect(task, &ToolRunner::finished, this, &Session::taskDidFinish);
+  task->start(path, arguments);
+}
+
+void Session::taskDidStart() {
+  emit waitingChanged(true);
+}
+
+void Session::taskFailedToStart(const QString& reason) {
+  appendLog(FormatWithString(L("log.helperFailed"), reason) + QLatin1Char('\n'));
+  handleTaskFinished(-1, currentMode_);
+}
+
+void Session::taskDidFinish(int status) {
+  handleTaskFinished(status, currentMode_);
+}
+
+void Session::releaseTask() {
+  if (!currentTask_) {
+    return;
+  }
+  // The run may be the sender of the signal being handled, so it goes away once control is back
+  // in the event loop; nothing of it reaches the session any more.
+  currentTask_->disconnect(this);
+  currentTask_->deleteLater();
+  currentTask_ = nullptr;
+}
+
+void Session::handleTaskOutput(const QString& text) {
+  if (text.isEmpty()) {
+    return;
+  }
+  // The tool redraws its progress with carriage returns; here every redraw is a line of its own.
+  QString lines = text;
+  lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  appendLog(lines);
+  parseProgressFromText(lines);
+}
+
+void Session::parseProgressFromText(const QString& text) {
+  // The tool announces the erase before its first block: from then on the sampler's OS is gone.
+  if (text.contains(QLatin1String("Erasing flash"))) {
+    eraseBegan_ = true;
+  }
+  // Every recognised line is announced, so the last one of a chunk is what stays.
+  for (const OutputLine& line : ParseToolOutput(text)) {
+    if (line.kind == OutputLine::Kind::Geometry) {
+      // Stored quietly: it is shown by the next refresh, which the end of the run brings.
+      deviceGeometry_ = line.text;
+      continue;
+    }
+    eraseBegan_ = true;
+    setProgress(line.bar);
+    setOperation(line.operationKey(), line.percent);
+  }
+}
+
+void Session::handleTaskFinished(int status, RunMode mode) {
+  const bool hadProcess = currentTask_ != nullptr;
+  releaseTask();
+  currentMode_ = RunMode::None;
+  emit waitingChanged(false);
+
+  const bool succeeded = status == 0;
+  if (mode == RunMode::Info) {
+    // The device state is set first, so the redraw shows it, with the geometry when ready.
+    setDeviceState(succeeded ? DeviceStateReady : DeviceStateFailed);
+    setOperation(succeeded ? QStringLiteral("op.deviceReady") : QStringLiteral("op.checkFailed"),
+                 -1);
+  } else if (mode == RunMode::Install) {
+    if (succeeded) {
+      setProgress(100.0);
+    }
+    setOperation(succeeded ? QStringLiteral("op.done") : QStringLiteral("op.error"), -1);
+  }
+
+  if (hadProcess) {
+    appendLog(FormatWithInt(L("log.exit"), status) + QLatin1Char('\n'));
+  }
+  logFile_.reset();
+  emit busyChanged(false);
+  // The labels, the log and the buttons already show the final state when the end is told.
+  emit runFinished(status, mode);
+}
