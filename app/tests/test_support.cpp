@@ -1,5 +1,9 @@
 #include "test_support.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -109,11 +113,39 @@ WorkingDirectoryScope::~WorkingDirectoryScope() {
   QDir::setCurrent(previous_);
 }
 
-Harness::Harness()
+Gate::Gate(const QString& path) : path_(path) {
+  ::mkfifo(QFile::encodeName(path).constData(), 0600);
+  qputenv("VELTRIN_TEST_GATE", QFile::encodeName(path));
+}
+
+Gate::~Gate() {
+  release();
+  qunsetenv("VELTRIN_TEST_GATE");
+}
+
+bool Gate::hold(Harness& h) {
+  // The write end opens only once the tool has opened the read end.
+  return h.waitUntil([&] {
+    fd_ = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_NONBLOCK);
+    return fd_ >= 0;
+  });
+}
+
+bool Gate::release() {
+  if (fd_ < 0) {
+    return false;
+  }
+  const bool written = ::write(fd_, "go\n", 3) == 3;
+  ::close(fd_);
+  fd_ = -1;
+  return written;
+}
+
+Harness::Harness(bool onScreen)
     : bundle_(root_.filePath(QStringLiteral("Veltrin.app"))),
       cwd_(std::make_unique<WorkingDirectoryScope>(work_.path())) {
   QDir().mkpath(bundle_ + QStringLiteral("/Contents/MacOS"));
-  auto dialogs = std::make_unique<RecordingDialogs>();
+  auto dialogs = onScreen ? nullptr : std::make_unique<RecordingDialogs>();
   dialogs_ = dialogs.get();
   app_ = std::make_unique<AppDelegate>(std::move(dialogs));
   app_->session().setBundlePath(bundle_);

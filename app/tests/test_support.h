@@ -108,6 +108,31 @@ class EnvironmentScope {
   QByteArray previous_;
 };
 
+class Harness;
+
+// A named pipe a fake tool waits on (`kWaitAtGate`), so the test decides when it goes on.
+class Gate {
+ public:
+  explicit Gate(const QString& path);
+  ~Gate();
+  Gate(const Gate&) = delete;
+  Gate& operator=(const Gate&) = delete;
+
+  // Lets the tool go on once it waits at the gate.
+  bool open(Harness& h) { return hold(h) && release(); }
+  // Waits until the tool waits at the gate, and keeps it waiting.
+  bool hold(Harness& h);
+  // Lets a held tool go on.
+  bool release();
+
+ private:
+  QString path_;
+  int fd_ = -1;
+};
+
+// The line of a shell tool that waits at the gate.
+inline const QByteArray kWaitAtGate = "read go < \"$VELTRIN_TEST_GATE\"\n";
+
 // Makes a folder the working directory for one scope.
 class WorkingDirectoryScope {
  public:
@@ -122,7 +147,8 @@ class WorkingDirectoryScope {
 // directory and an empty temporary working directory. Its window is built by launch().
 class Harness {
  public:
-  Harness();
+  // `onScreen`: the application's own dialogs instead of the recording ones.
+  explicit Harness(bool onScreen = false);
   ~Harness();
 
   AppDelegate& app() { return *app_; }
@@ -135,7 +161,7 @@ class Harness {
   }
   PlainLabel* label(const char* name) const;
   QPushButton* button(const char* name) const;
-  RecordingDialogs& dialogs() { return *dialogs_; }
+  RecordingDialogs& dialogs() { return *dialogs_; }  // not with on-screen dialogs
   QString bundlePath() const { return bundle_; }
   QString workPath() const { return work_.path(); }
   QString scratchPath(const QString& name) const { return scratch_.filePath(name); }
@@ -180,7 +206,7 @@ class Harness {
   QTemporaryDir scratch_;
   QString bundle_;
   std::unique_ptr<WorkingDirectoryScope> cwd_;
-  RecordingDialogs* dialogs_;
+  RecordingDialogs* dialogs_ = nullptr;
   std::unique_ptr<AppDelegate> app_;
   int lastStatus_ = 0;
   Session::RunMode lastMode_ = Session::RunMode::None;
