@@ -171,6 +171,78 @@ class libusb_usb_device final : public usb_device {
   libusb_device_descriptor descriptor_;
 };
 
+// The hotplug callback of libusb, registered for the watched ids; it runs inside `dispatch` (and,
+// for the devices already there, inside the registration).
+class libusb_watch final : public usb_watch {
+ public:
+  libusb_watch(context_ptr context, usb_hotplug_listener listener)
+      : context_(std::move(context)), listener_(std::move(listener)) {}
+  ~libusb_watch() override {
+    if (registered_) {
+      libusb_hotplug_deregister_callback(context_.get(), handle_);
+    }
+  }
+  libusb_watch(const libusb_watch&) = delete;
+  libusb_watch& operator=(const libusb_watch&) = delete;
+
+  usb_error start(std::uint16_t vendor_id, std::uint16_t product_id) {
+    const int code = libusb_hotplug_register_callback(
+        context_.get(), LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED | LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT,
+        LIBUSB_HOTPLUG_ENUMERATE, vendor_id, product_id, LIBUSB_HOTPLUG_MATCH_ANY, on_event, this,
+        &handle_);
+    registered_ = code == LIBUSB_SUCCESS;
+    return from_libusb(code);
+  }
+
+  void wait_set(std::vector<pollfd>& fds, int& timeout_ms) override {
+    // Asked for each time: libusb may add and remove descriptors as it goes.
+    if (const libusb_pollfd** list = libusb_get_pollfds(context_.get())) {
+      for (const libusb_pollfd** entry = list; *entry != nullptr; ++entry) {
+        fds.push_back({(*entry)->fd, (*entry)->events, 0});
+      }
+      libusb_free_pollfds(list);
+    }
+    timeval next = {};
+    if (libusb_get_next_timeout(context_.get(), &next) == 1) {
+      const long long ms = next.tv_sec * 1000LL + (next.tv_usec + 999) / 1000;
+      if (timeout_ms < 0 || ms < timeout_ms) {
+        timeout_ms = static_cast<int>(ms);
+      }
+    }
+  }
+
+  usb_error dispatch() override {
+    timeval now = {};
+    const int code = libusb_handle_events_timeout_completed(context_.get(), &now, nullptr);
+    return code == LIBUSB_ERROR_INTERRUPTED ? usb_error::ok : from_libusb(code);
+  }
+
+ private:
+  static int LIBUSB_CALL on_event(libusb_context*, libusb_device* device,
+                                  libusb_hotplug_event event, void* self) {
+    libusb_device_descriptor descriptor{};
+    libusb_get_device_descriptor(device, &descriptor);  // kept in memory: cannot fail
+    usb_hotplug_event happened;
+    happened.arrived = event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED;
+    happened.vendor_id = descriptor.idVendor;
+    happened.product_id = descriptor.idProduct;
+    happened.bus = libusb_get_bus_number(device);
+    happened.address = libusb_get_device_address(device);
+    std::uint8_t ports[8];  // USB allows seven tiers below the root hub
+    const int depth = libusb_get_port_numbers(device, ports, sizeof ports);
+    if (depth > 0) {
+      happened.ports.assign(ports, ports + depth);
+    }
+    static_cast<libusb_watch*>(self)->listener_(happened);
+    return 0;  // stay registered
+  }
+
+  context_ptr context_;
+  usb_hotplug_listener listener_;
+  libusb_hotplug_callback_handle handle_ = 0;
+  bool registered_ = false;
+};
+
 class libusb_platform final : public usb_platform {
  public:
   usb_error devices(std::vector<std::unique_ptr<usb_device>>& list) override {
@@ -205,6 +277,23 @@ class libusb_platform final : public usb_platform {
     }
     return error;
 #endif
+  }
+
+  bool has_hotplug() const override {
+    return libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG) != 0;
+  }
+
+  usb_error watch(std::uint16_t vendor_id, std::uint16_t product_id, usb_hotplug_listener listener,
+                  std::unique_ptr<usb_watch>& watch) override {
+    if (const usb_error error = init(); error != usb_error::ok) {
+      return error;
+    }
+    auto started = std::make_unique<libusb_watch>(context_, std::move(listener));
+    if (const usb_error error = started->start(vendor_id, product_id); error != usb_error::ok) {
+      return error;
+    }
+    watch = std::move(started);
+    return usb_error::ok;
   }
 
  private:

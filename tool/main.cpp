@@ -11,6 +11,7 @@
 #include "os_image.h"
 #include "output.h"
 #include "usb.h"
+#include "watch.h"
 
 namespace {
 
@@ -82,6 +83,9 @@ int main(int argc, char** argv) {
   }
   if (mode == vt::MODE_LIST) {
     return run_list(*platform);
+  }
+  if (mode == vt::MODE_WATCH) {
+    return vt::run_watch(*platform, options.vendor_id, options.product_id);
   }
   return run_device(*platform, options, mode == vt::MODE_INSTALL ? &image : nullptr);
 }

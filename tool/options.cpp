@@ -28,6 +28,7 @@ void usage(const char* program) {
       "Options:\n"
       "  --info              Read flash geometry only. Safe/read-only.\n"
       "  --list              %s\n"
+      "  --watch             Report the sampler as it is connected and disconnected.\n"
       "  --firmware PATH     MPC4000 OS .bin file to upload.\n"
       "  --yes               Required for erase/write.\n"
       "  --vid HEX           USB vendor ID, default 0x%04x.\n"
@@ -70,6 +71,8 @@ int parse_options(int argc, char** argv, tool_options& options, run_mode& mode) 
     }
     if (std::strcmp(arg, "--list") == 0) {
       options.list = true;
+    } else if (std::strcmp(arg, "--watch") == 0) {
+      options.watch = true;
     } else if (std::strcmp(arg, "--yes") == 0) {
       options.yes = true;
     } else if (std::strcmp(arg, "--firmware") == 0) {
@@ -109,6 +112,8 @@ int parse_options(int argc, char** argv, tool_options& options, run_mode& mode) 
   }
   if (options.list) {
     mode = MODE_LIST;
+  } else if (options.watch) {
+    mode = MODE_WATCH;  // never opens the sampler, so an image given too is not installed
   } else if (options.firmware_path != nullptr) {
     mode = MODE_INSTALL;
   } else {

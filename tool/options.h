@@ -10,10 +10,11 @@ constexpr unsigned default_product_id = 0x0061;
 constexpr unsigned default_chunk_size = 0x8000;
 constexpr unsigned max_chunk_size = 0x100000;
 
-enum run_mode { MODE_INFO, MODE_LIST, MODE_INSTALL };
+enum run_mode { MODE_INFO, MODE_LIST, MODE_INSTALL, MODE_WATCH };
 
 struct tool_options {
   bool list = false;
+  bool watch = false;
   bool yes = false;
   const char* firmware_path = nullptr;  // the argument itself, not a copy; set by --firmware
   unsigned vendor_id = default_vendor_id;

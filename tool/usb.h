@@ -5,8 +5,11 @@
 // sim/ implements it with the simulated sampler.
 #pragma once
 
+#include <poll.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -89,6 +92,31 @@ struct usb_device_record {
   std::string location;      // "bus 001 device 004": shown when it has no product name
 };
 
+// A device with the watched ids that arrived on the bus or left it. The bus number and address
+// tell one device from another while it is connected.
+struct usb_hotplug_event {
+  bool arrived = false;
+  std::uint16_t vendor_id = 0;
+  std::uint16_t product_id = 0;
+  unsigned bus = 0;
+  unsigned address = 0;
+  std::vector<std::uint8_t> ports;  // hub ports from the root hub down; empty when unknown
+};
+
+using usb_hotplug_listener = std::function<void(const usb_hotplug_event&)>;
+
+// Devices arriving and leaving, watched without opening any of them, until the object goes. The
+// caller waits on `wait_set` together with its own descriptors, then calls `dispatch`.
+class usb_watch {
+ public:
+  virtual ~usb_watch() = default;
+  // Adds what to wait on to `fds` and shortens `timeout_ms` (-1: no limit) to when `dispatch`
+  // is due at the latest.
+  virtual void wait_set(std::vector<pollfd>& fds, int& timeout_ms) = 0;
+  // Hands what arrived and left since the last call to the listener; never blocks.
+  virtual usb_error dispatch() = 0;
+};
+
 class usb_platform {
  public:
   virtual ~usb_platform() = default;
@@ -96,6 +124,13 @@ class usb_platform {
   virtual usb_error devices(std::vector<std::unique_ptr<usb_device>>& list) = 0;
   // Every device the system has a record of, in the platform's order; no device is opened.
   virtual usb_error device_records(std::vector<usb_device_record>& list) = 0;
+  // Whether the system tells when devices arrive and leave.
+  virtual bool has_hotplug() const = 0;
+  // Starts watching for devices with the ids. Those already connected reach the listener as
+  // arrivals before this returns; the rest through `dispatch`. Fails when the bus cannot be
+  // searched. The watch is ended before the platform.
+  virtual usb_error watch(std::uint16_t vendor_id, std::uint16_t product_id,
+                          usb_hotplug_listener listener, std::unique_ptr<usb_watch>& watch) = 0;
 };
 
 // The platform this program was linked with: libusb for vtflash, the simulated sampler for

@@ -139,6 +139,9 @@ struct scenario {
   bool access_denied = false;
   bool search_fails = false;  // the bus cannot be searched at all
   std::string dump_path;      // holds the flash contents, written as they change
+  // The sampler is connected while this file exists (always when it is empty).
+  std::string plug_path;
+  bool no_hotplug = false;  // the system cannot tell when devices arrive and leave
   // A named pipe the simulated loader waits at, before the status block of one exchange: opened
   // for reading (so the test's open for writing returns once the tool is in that exchange), then
   // one byte or the end of the pipe lets it go on.

@@ -170,6 +170,12 @@ bool parse_item(const std::string& key, const std::string& value, scenario& resu
   } else if (key == "dump") {
     ok = !value.empty();
     result.dump_path = value;
+  } else if (key == "plug") {
+    ok = !value.empty();
+    result.plug_path = value;
+  } else if (key == "hotplug") {
+    ok = value == "unsupported";
+    result.no_hotplug = ok;
   } else if (key == "gate") {
     // PATH@erase3: the path may hold '@' itself, the exchange cannot.
     const auto at = value.rfind('@');

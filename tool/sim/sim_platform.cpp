@@ -1,12 +1,14 @@
 #include "sim_platform.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 
 #include "../output.h"
+#include "sim_watch.h"
 
 namespace vt::sim {
 
@@ -52,6 +54,13 @@ usb_config_desc sampler_config_desc(scenario::bus_layout layout) {
       break;
   }
   return config;
+}
+
+// Whether the scenario's sampler is on the bus now.
+bool sampler_plugged(const scenario& setup) {
+  struct stat st = {};
+  return setup.bus != scenario::bus_layout::none &&
+         (setup.plug_path.empty() || ::stat(setup.plug_path.c_str(), &st) == 0);
 }
 
 struct bus_state {
@@ -104,7 +113,7 @@ class sim_connection final : public usb_connection {
     return usb_error::ok;
   }
   usb_error claim_interface(std::uint8_t number) override {
-    if (is_sampler_ && bus_->model->gone()) {
+    if (is_sampler_ && (bus_->model->gone() || unplugged())) {
       return usb_error::no_device;
     }
     if (is_sampler_ && bus_->setup.busy_interface) {
@@ -132,6 +141,9 @@ class sim_connection final : public usb_connection {
     if (!is_sampler_ || !claimed_ || endpoint != 0x02) {
       return usb_error::other;
     }
+    if (unplugged()) {
+      return usb_error::no_device;
+    }
     // The loader may take long over a step (a worn block erases slowly); a host that waits less
     // than its two minutes gives up on a sampler that is still working.
     if (timeout_ms != loader_timeout_ms) {
@@ -145,6 +157,9 @@ class sim_connection final : public usb_connection {
     if (!is_sampler_ || !claimed_ || endpoint != 0x81) {
       return usb_error::other;
     }
+    if (unplugged()) {
+      return usb_error::no_device;
+    }
     // The loader may take long over a step (a worn block erases slowly); a host that waits less
     // than its two minutes gives up on a sampler that is still working.
     if (timeout_ms != loader_timeout_ms) {
@@ -154,10 +169,18 @@ class sim_connection final : public usb_connection {
   }
 
  private:
+  // A sampler whose plug file went away is gone for good, as a device that left the bus: plugged
+  // in again, it is a new device to open.
+  bool unplugged() {
+    unplugged_ = unplugged_ || !sampler_plugged(bus_->setup);
+    return unplugged_;
+  }
+
   std::shared_ptr<const bus_state> bus_;
   usb_config_desc config_;
   bool is_sampler_;
   bool claimed_ = false;
+  bool unplugged_ = false;
   std::uint8_t claimed_number_ = 0;
 };
 
@@ -172,6 +195,21 @@ class sim_device final : public usb_device {
         address_(address),
         config_(std::move(config)),
         is_sampler_(is_sampler) {}
+
+  // On bus 1: the root hub (address 1) has no port path, every other device sits on port N of
+  // the hub on root port 1, N being its address.
+  usb_hotplug_event arrival() const {
+    usb_hotplug_event event;
+    event.arrived = true;
+    event.vendor_id = vendor_;
+    event.product_id = product_;
+    event.bus = 1;
+    event.address = address_;
+    if (address_ != 1) {
+      event.ports = {1, static_cast<std::uint8_t>(address_)};
+    }
+    return event;
+  }
 
   std::uint16_t vendor_id() const override { return vendor_; }
   std::uint16_t product_id() const override { return product_; }
@@ -312,12 +350,38 @@ usb_error sim_platform::devices(std::vector<std::unique_ptr<usb_device>>& list) 
   // A device whose descriptor reads all zeros, and one without a product name.
   list.push_back(std::make_unique<sim_device>(bus, 0x0000, 0x0000, "", 2, plain, false));
   list.push_back(std::make_unique<sim_device>(bus, 0x0bda, 0x8153, "", 3, plain, false));
-  if (setup_.bus != scenario::bus_layout::none) {
+  if (sampler_plugged(setup_)) {
     list.push_back(std::make_unique<sim_device>(bus, 0x09e8, 0x0061, "MPC4000", 4,
                                                 sampler_config_desc(setup_.bus), true));
   }
   list.push_back(
       std::make_unique<sim_device>(bus, 0x046d, 0xc52b, "USB Receiver", 5, plain, false));
+  return usb_error::ok;
+}
+
+bool sim_platform::has_hotplug() const {
+  return !setup_.no_hotplug;
+}
+
+usb_error sim_platform::watch(std::uint16_t vendor_id, std::uint16_t product_id,
+                              usb_hotplug_listener listener, std::unique_ptr<usb_watch>& watch) {
+  if (setup_.search_fails) {
+    return usb_error::other;
+  }
+  auto look = [this, vendor_id, product_id] {
+    std::vector<std::unique_ptr<usb_device>> found;
+    devices(found);
+    std::vector<usb_hotplug_event> watched;
+    for (const auto& device : found) {
+      if (device->vendor_id() == vendor_id && device->product_id() == product_id) {
+        watched.push_back(static_cast<const sim_device&>(*device).arrival());
+      }
+    }
+    return watched;
+  };
+  // Only the plug file changes the bus: looked at often enough to tell within half a second.
+  const int interval_ms = setup_.plug_path.empty() ? -1 : 100;
+  watch = std::make_unique<sim_watch>(look, interval_ms, std::move(listener));
   return usb_error::ok;
 }
 

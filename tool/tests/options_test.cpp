@@ -22,6 +22,7 @@ std::string usage_text(const std::string& program) {
          "Options:\n"
          "  --info              Read flash geometry only. Safe/read-only.\n"
          "  --list              List USB devices.\n"
+         "  --watch             Report the sampler as it is connected and disconnected.\n"
          "  --firmware PATH     MPC4000 OS .bin file to upload.\n"
          "  --yes               Required for erase/write.\n"
          "  --vid HEX           USB vendor ID, default 0x09e8.\n"
@@ -155,7 +156,8 @@ INSTANTIATE_TEST_SUITE_P(
                       mode_case{{"--yes"}, vt::MODE_INFO},
                       mode_case{{"--info", "--firmware", "a.bin", "--yes"}, vt::MODE_INSTALL},
                       mode_case{{"--firmware", "a.bin", "--yes", "--list"}, vt::MODE_LIST},
-                      mode_case{{"--list", "--info"}, vt::MODE_LIST}));
+                      mode_case{{"--list", "--info"}, vt::MODE_LIST},
+                      mode_case{{"--watch", "--firmware", "a.bin", "--yes"}, vt::MODE_WATCH}));
 
 TEST(Options, DefaultsWithoutArguments) {
   arguments args({});

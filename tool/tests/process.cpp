@@ -132,6 +132,11 @@ child_process::child_process(const std::string& program, const std::vector<std::
   std::vector<char*> argv = pointers(argv_strings);
   std::vector<char*> envp = pointers(env_strings);
 
+  int input[2];
+  if (::pipe2(input, O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe failed");
+  }
+  input_fd_ = input[1];
   int child_end = -1;
   if (kind == output_kind::pipe) {
     int fds[2];
@@ -167,14 +172,14 @@ child_process::child_process(const std::string& program, const std::vector<std::
       ::setsid();
       ::ioctl(child_end, TIOCSCTTY, 0);
     }
-    const int null = ::open("/dev/null", O_RDONLY);
-    ::dup2(null, 0);
+    ::dup2(input[0], 0);
     ::dup2(child_end, 1);
     ::dup2(child_end, 2);
     ::execve(program.c_str(), argv.data(), envp.data());
     ::_exit(127);
   }
   ::close(child_end);
+  ::close(input[0]);
   pid_ = pid;
 }
 
@@ -184,6 +189,7 @@ child_process::~child_process() {
     ::waitpid(pid_, nullptr, 0);
   }
   close_output();
+  close_input();
 }
 
 bool child_process::read_some() {
@@ -211,6 +217,13 @@ bool child_process::wait_for_output(const std::string& text) {
 
 void child_process::send_signal(int number) {
   ::kill(pid_, number);
+}
+
+void child_process::close_input() {
+  if (input_fd_ >= 0) {
+    ::close(input_fd_);
+    input_fd_ = -1;
+  }
 }
 
 void child_process::close_output() {

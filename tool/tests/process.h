@@ -35,6 +35,8 @@ class child_process {
   bool wait_for_output(const std::string& text);
   const std::string& output() const { return output_; }
   void send_signal(int number);
+  // Its standard input, a pipe from the test that brings nothing, reaches its end.
+  void close_input();
   // The reader goes away: the pipe's read end, or the terminal's master side, is closed.
   void close_output();
   // Reads the rest of the output (unless it was closed) and waits for the program to end: its
@@ -46,6 +48,7 @@ class child_process {
 
   int pid_ = -1;
   int fd_ = -1;
+  int input_fd_ = -1;
   std::string output_;
 };
 
