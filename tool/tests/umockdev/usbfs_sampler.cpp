@@ -452,6 +452,21 @@ usbfs_sampler::usbfs_sampler(usbfs_setup setup) : bus_(std::make_unique<bus>(std
 
 usbfs_sampler::~usbfs_sampler() = default;
 
+void usbfs_sampler::unplug() {
+  const std::string syspath = std::string("/sys/devices/usb1/") + sysfs_name;
+  umockdev_testbed_uevent(bus_->testbed.get(), syspath.c_str(), "remove");
+  umockdev_testbed_detach_ioctl(bus_->testbed.get(), device_node, nullptr);
+  umockdev_testbed_remove_device(bus_->testbed.get(), syspath.c_str());
+}
+
+void usbfs_sampler::plug() {
+  if (!umockdev_testbed_add_from_string(bus_->testbed.get(), device_record().c_str(), nullptr) ||
+      !umockdev_testbed_attach_ioctl(bus_->testbed.get(), device_node, bus_->handler.get(),
+                                     nullptr)) {
+    throw std::runtime_error("umockdev could not plug the sampler in again");
+  }
+}
+
 process_result usbfs_sampler::run(const std::string& program,
                                   const std::vector<std::string>& args) {
   const std::vector<std::string> env = bus_environment(bus_->root);

@@ -47,6 +47,9 @@ class usbfs_sampler {
   // Starts a program on this bus and leaves it running.
   std::unique_ptr<child_process> start(const std::string& program,
                                        const std::vector<std::string>& args);
+  // The sampler leaves the bus and comes back, with a "remove" and an "add" uevent.
+  void unplug();
+  void plug();
   // Waits until the held status block is due; false when it was not within a minute (the
   // program ended before it, say).
   bool wait_until_held();

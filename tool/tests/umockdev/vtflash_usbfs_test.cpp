@@ -17,6 +17,11 @@
 #include "../process.h"
 #include "usbfs_sampler.h"
 
+// The test's own process has umockdev's preload library in front of AddressSanitizer's runtime.
+extern "C" const char* __asan_default_options() {
+  return "verify_asan_link_order=0";
+}
+
 namespace {
 
 using testing::IsEmpty;
@@ -153,6 +158,23 @@ TEST_F(VtflashOnUsbfs, SecondVtflashDuringAnInstallFindsTheSamplerBusy) {
   std::copy(image.begin(), image.end(), expected_flash.begin());
   const std::vector<std::uint8_t> flash = bus.flash_contents();
   EXPECT_TRUE(std::equal(flash.begin(), flash.end(), expected_flash.begin(), expected_flash.end()));
+}
+
+// libusb's udev monitor hears of the sampler leaving and coming back; the watch never opens it.
+TEST_F(VtflashOnUsbfs, WatchReportsTheSamplerLeavingAndComingBack) {
+  usbfs_sampler bus(small_flash());
+  const std::string connected = "AKAI device 09e8:0061 connected at bus 1, port 1.\n";
+  const std::string gone = connected + "AKAI device 09e8:0061 disconnected from bus 1, port 1.\n";
+  const std::unique_ptr<vt::test::child_process> watch = bus.start(VTFLASH_PATH, {"--watch"});
+  ASSERT_TRUE(watch->wait_for_output(connected)) << watch->output();
+  bus.unplug();
+  ASSERT_TRUE(watch->wait_for_output(gone)) << watch->output();
+  bus.plug();
+  ASSERT_TRUE(watch->wait_for_output(gone + connected)) << watch->output();
+  watch->close_input();
+  EXPECT_EQ(watch->finish(), 0);
+  EXPECT_EQ(watch->output(), gone + connected);
+  EXPECT_EQ(bus.opens(), 0u);
 }
 
 struct install_case {
