@@ -381,7 +381,8 @@ ssize_t gadget::read_transfer(std::uint8_t* data, std::size_t length) {
     const std::size_t want = std::min(piece, length - done);
     const ssize_t n = ::read(out_, data + done, want);
     if (n < 0) {
-      if (errno != EINTR) {
+      // Unbound from the UDC by someone else: the next read waits until the gadget is bound again.
+      if (errno != EINTR && !(errno == ESHUTDOWN && done == 0)) {
         fail("reading ep2");
         done_ = true;
       }

@@ -145,6 +145,12 @@ class vm_case_test : public testing::Test {
       expected.resize(flash.size(), 0xFF);
       EXPECT_TRUE(flash == expected) << "the flash does not hold the image followed by 0xFF";
     }
+    if (case_.how == "watch") {
+      const std::string there = "AKAI device 09e8:0061 connected at bus 1, port 1.\n";
+      EXPECT_EQ(text_of(dir + "/watch.out"),
+                there + "AKAI device 09e8:0061 disconnected from bus 1, port 1.\n" + there);
+      EXPECT_EQ(text_of(dir + "/watch.err") + text_of(dir + "/watch.status"), "0\n");
+    }
     if (case_.how == "second") {
       expect_same_run(guest_run(dir, "second."),
                       simulated_run(case_, case_.scenario + ",busy=interface"), false);
