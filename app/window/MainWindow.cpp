@@ -199,8 +199,8 @@ void MainWindow::refreshFirmwareLabel() {
     firmwareLabel_->setElideMode(PlainLabel::Elide::Middle);
     return;
   }
-  const QString hint = session_.bundledFirmwarePath().isEmpty() ? L("firmware.bundledMissing")
-                                                                : L("firmware.none");
+  const QString hint =
+      session_.bundledFirmwarePath().isEmpty() ? L("firmware.bundledMissing") : L("firmware.none");
   firmwareLabel_->setText(hint);
   firmwareLabel_->setToolTip(hint);
   firmwareLabel_->setTone(PlainLabel::Tone::Secondary);
@@ -247,8 +247,8 @@ bool MainWindow::mayClose() {
   if (closeAllowed_ || session_.runMode() != Session::RunMode::Install) {
     return true;
   }
-  closeAllowed_ = dialogs_.confirmAgainstDefault(
-      Dialogs::Style::Warning, L("quit.title"), L("quit.text"), L("quit.keep"), L("quit.quit"));
+  closeAllowed_ = dialogs_.confirmAgainstDefault(Dialogs::Style::Warning, L("quit.title"),
+                                                 L("quit.text"), L("quit.keep"), L("quit.quit"));
   return closeAllowed_;
 }
 

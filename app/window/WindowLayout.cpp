@@ -13,8 +13,6 @@
 #include <cmath>
 
 #include "desktop/Translations.h"
-#include "window/Frame.h"
-#include "window/MainWindow.h"
 #include "widgets/Accessibility.h"
 #include "widgets/CardView.h"
 #include "widgets/LinkButton.h"
@@ -23,6 +21,8 @@
 #include "widgets/SegmentedControl.h"
 #include "widgets/StatusDot.h"
 #include "widgets/WaitGirlView.h"
+#include "window/Frame.h"
+#include "window/MainWindow.h"
 
 namespace {
 
@@ -49,8 +49,7 @@ View* Named(View* view, const char* name) {
   return view;
 }
 
-PlainLabel* MakeLabel(QWidget* parent, const char* name, const QFont& font,
-                      PlainLabel::Tone tone) {
+PlainLabel* MakeLabel(QWidget* parent, const char* name, const QFont& font, PlainLabel::Tone tone) {
   auto* label = Named(new PlainLabel(parent), name);
   label->setFont(font);
   label->setTone(tone);
@@ -103,19 +102,19 @@ void MainWindow::buildLayout() {
   setWindowTitle(QStringLiteral("Veltrin"));
   setFixedSize(kWindowWidth, kWindowHeight);
   // Opens in the middle of its screen, not in a corner.
-  setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-                                  screen()->availableGeometry()));
+  setGeometry(
+      QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->availableGeometry()));
   InstallAccessibleInterfaces();
   // Files dropped anywhere on the window are offered to the session.
   setAcceptDrops(true);
 
-  auto* title = Place(
-      MakeLabel(this, "titleLabel", SystemFont(26, QFont::Bold), PlainLabel::Tone::Primary), this,
-      26, 552, 420, 32);
+  auto* title =
+      Place(MakeLabel(this, "titleLabel", SystemFont(26, QFont::Bold), PlainLabel::Tone::Primary),
+            this, 26, 552, 420, 32);
   title->setText(QStringLiteral("Veltrin"));
-  subtitleLabel_ = Place(MakeLabel(this, "subtitleLabel", SystemFont(13, QFont::Normal),
-                                   PlainLabel::Tone::Secondary),
-                         this, 27, 530, 520, 18);
+  subtitleLabel_ = Place(
+      MakeLabel(this, "subtitleLabel", SystemFont(13, QFont::Normal), PlainLabel::Tone::Secondary),
+      this, 27, 530, 520, 18);
   languageControl_ =
       Place(Named(new SegmentedControl({QStringLiteral("EN"), QStringLiteral("RU")}, this),
                   "languageControl"),
@@ -127,10 +126,9 @@ void MainWindow::buildLayout() {
   girlView_ = Place(Named(new WaitGirlView(this), "girlView"), this, 24, 332, 260, 184);
 
   CardView* device = MakeCard(this, "deviceCard", 300, 416, 436, 100);
-  deviceCaptionLabel_ = Named(
-      MakeCaption(FrameInParent(device->height(), 16, 76, 280, 14), device), "deviceCaptionLabel");
-  deviceStatusDot_ =
-      Place(Named(new StatusDot(device), "deviceStatusDot"), device, 17, 55, 10, 10);
+  deviceCaptionLabel_ = Named(MakeCaption(FrameInParent(device->height(), 16, 76, 280, 14), device),
+                              "deviceCaptionLabel");
+  deviceStatusDot_ = Place(Named(new StatusDot(device), "deviceStatusDot"), device, 17, 55, 10, 10);
   deviceStatusLabel_ = Place(MakeLabel(device, "deviceStatusLabel", SystemFont(14, QFont::DemiBold),
                                        PlainLabel::Tone::Primary),
                              device, 34, 50, 270, 20);
@@ -162,9 +160,8 @@ void MainWindow::buildLayout() {
   QFont digits = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   digits.setPixelSize(13);
   digits.setWeight(QFont::Normal);
-  percentLabel_ =
-      Place(MakeLabel(operation, "percentLabel", digits, PlainLabel::Tone::Secondary), operation,
-            456, 52, 80, 18);
+  percentLabel_ = Place(MakeLabel(operation, "percentLabel", digits, PlainLabel::Tone::Secondary),
+                        operation, 456, 52, 80, 18);
   percentLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   progress_ = Place(Named(new QProgressBar(operation), "progress"), operation, 16, 22, 520, 20);
   progress_->setRange(0, 100 * 100);
