@@ -67,9 +67,17 @@ QString Session::bundledFirmwarePath() const {
   return QFileInfo::exists(path) ? path : QString();
 }
 
+void Session::setBundlePath(const QString& path) {
+  bundlePath_ = path;
+  demo_.reset();
+}
+
 bool Session::isDemo() const {
   // An empty path (no built-in image) cannot be opened, so it is no demo either.
-  return vt::image::file_is_demo(QFile::encodeName(bundledFirmwarePath()).constData());
+  if (!demo_) {
+    demo_ = vt::image::file_is_demo(QFile::encodeName(bundledFirmwarePath()).constData());
+  }
+  return *demo_;
 }
 
 QString Session::currentMode() const {

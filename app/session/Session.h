@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 #include "session/ImageFacts.h"
 
@@ -43,10 +44,10 @@ class Session : public QObject {
   // Where the flash tool and the built-in image are looked up; starts as the running
   // executable's bundle directory. Tests point it at a folder of their own.
   QString bundlePath() const { return bundlePath_; }
-  void setBundlePath(const QString& path) { bundlePath_ = path; }
+  void setBundlePath(const QString& path);
   // The built-in OS image, or the empty string when the bundle carries none.
   QString bundledFirmwarePath() const;
-  // True when the built-in image is Veltrin's demo image: this is the demo bundle.
+  // True when the built-in image is Veltrin's demo image: this is the demo bundle. Read once.
   bool isDemo() const;
   QString loaderPath() const;
 
@@ -122,6 +123,7 @@ class Session : public QObject {
 
   Dialogs& dialogs_;
   QString bundlePath_;
+  mutable std::optional<bool> demo_;  // isDemo, once the built-in image's head has been read
   QString log_;
   std::unique_ptr<LogFile> logFile_;  // open from the start of a run to its end
 
