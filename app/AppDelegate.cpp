@@ -72,6 +72,11 @@ void AppDelegate::applicationDidFinishLaunching() {
   window_->show();
   window_->raise();
   window_->activateWindow();
+  // The simulated sampler gets its plug before its watcher starts, which checks it at once.
+  if (session_.isDemo()) {
+    demo_ = std::make_unique<DemoSampler>();
+  }
+  session_.watchDevice();
 }
 
 void AppDelegate::installMainMenu() {
@@ -94,6 +99,21 @@ void AppDelegate::installMainMenu() {
   QAction* selectAll = AddItem(edit, L("menu.selectAll"), QKeySequence::SelectAll);
   selectAll->setMenuRole(QAction::NoRole);
   connect(selectAll, &QAction::triggered, this, [] { SendToFocus("selectAll"); });
+
+  if (session_.isDemo()) {
+    // The demo's sampler comes and goes as a real one would when its cable is plugged.
+    QMenu* demo = bar->addMenu(L("menu.demo"));
+    connect(demo->addAction(L("menu.demo.connect")), &QAction::triggered, this, [this] {
+      if (demo_) {
+        demo_->plugIn();
+      }
+    });
+    connect(demo->addAction(L("menu.demo.disconnect")), &QAction::triggered, this, [this] {
+      if (demo_) {
+        demo_->unplug();
+      }
+    });
+  }
 
   delete mainMenu_;
   mainMenu_ = bar;

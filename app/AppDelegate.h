@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <memory>
 
+#include "desktop/DemoSampler.h"
 #include "desktop/Notifier.h"
 #include "session/Dialogs.h"
 #include "session/Session.h"
@@ -14,7 +15,8 @@ class QMenuBar;
 class QSessionManager;
 
 // The application object: it owns the dialogs, the session and the main window, launches the
-// window, builds the menu bar, switches the language and decides when the application quits.
+// window, builds the menu bar (with a Demo menu in the demo bundle), switches the language and
+// decides when the application quits.
 class AppDelegate : public QObject {
   Q_OBJECT
 
@@ -55,4 +57,5 @@ class AppDelegate : public QObject {
   Session session_;
   std::unique_ptr<MainWindow> window_;
   QMenuBar* mainMenu_ = nullptr;
+  std::unique_ptr<DemoSampler> demo_;  // the demo bundle's simulated sampler, from launch on
 };

@@ -4,21 +4,25 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <memory>
 #include <optional>
 
 #include "session/ImageFacts.h"
 
+class DeviceWatcher;
 class Dialogs;
 class LogFile;
 class ToolRunner;
 
-// What the application knows about the sampler. Only a device check changes it.
+// What the application knows about the sampler: a device check sets it, and so does the sampler
+// leaving while nothing runs.
 enum DeviceState : qint64 {
-  DeviceStateUnknown = 0,   // not checked since launch
-  DeviceStateChecking = 1,  // a check ("--info" run) is under way
-  DeviceStateReady = 2,     // the last check ended with exit status 0
-  DeviceStateFailed = 3,    // the last check failed, or the tool could not be found or started
+  DeviceStateUnknown = 0,       // not checked since launch
+  DeviceStateChecking = 1,      // a check ("--info" run) is under way
+  DeviceStateReady = 2,         // the last check ended with exit status 0
+  DeviceStateFailed = 3,        // the last check failed, or the tool could not be found or started
+  DeviceStateNotConnected = 4,  // the sampler left since it was checked
 };
 
 // The application's state and logic, without a window: the chosen OS image and its facts, what
@@ -58,6 +62,11 @@ class Session : public QObject {
   void chooseFirmware();
   // Adopts a file given by path or file: URL, as the panel would; nothing while a run goes on.
   void openFirmwareFile(const QString& pathOrUrl);
+
+  // Follows the sampler as it arrives and leaves, through the flash tool's watcher beside the
+  // runs: an arrival while nothing runs is checked, a departure shows the sampler not connected.
+  // What comes during a run applies once it has ended. Without a watcher, nothing changes.
+  void watchDevice();
 
   // The flash tool runs.
   void checkDevice();
@@ -117,6 +126,8 @@ class Session : public QObject {
   void taskDidFinish(int status);
   void releaseTask();
   void factsRead();
+  void presenceReported(bool connected);
+  void applyPresence();
   void beginLogRecord();
   void recordInLogFile(const QString& text);
   void logFileFailed(const QString& reason);
@@ -140,4 +151,9 @@ class Session : public QObject {
   ToolRunner* currentTask_ = nullptr;  // a child of this session while it runs
   RunMode currentMode_ = RunMode::None;
   bool eraseBegan_ = false;  // the tool of this run has begun to erase the flash
+
+  DeviceWatcher* watcher_ = nullptr;      // a child of this session once watchDevice has started it
+  std::optional<bool> reportedPresence_;  // the watcher's last word
+  std::optional<bool> appliedPresence_;   // the presence the session last acted on
+  QTimer bounceTimer_;  // a cable that bounces settles before its last word applies
 };

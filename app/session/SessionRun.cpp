@@ -142,6 +142,9 @@ void Session::handleTaskFinished(int status, RunMode mode) {
 
   const bool succeeded = status == 0;
   if (mode == RunMode::Info) {
+    if (succeeded) {
+      appliedPresence_ = true;  // a sampler that answered is there
+    }
     // The device state is set first, so the redraw shows it, with the geometry when ready.
     setDeviceState(succeeded ? DeviceStateReady : DeviceStateFailed);
     setOperation(succeeded ? QStringLiteral("op.deviceReady") : QStringLiteral("op.checkFailed"),
@@ -160,4 +163,8 @@ void Session::handleTaskFinished(int status, RunMode mode) {
   emit busyChanged(false);
   // The labels, the log and the buttons already show the final state when the end is told.
   emit runFinished(status, mode);
+  // What the watcher reported during the run applies now, unless a bouncing cable still settles.
+  if (!bounceTimer_.isActive()) {
+    applyPresence();
+  }
 }

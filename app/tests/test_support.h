@@ -69,7 +69,7 @@ bool WriteFile(const QString& path, const QByteArray& bytes);
 // The log lines of adopting the image at `path`: its path, then its exact size and SHA-256.
 QString AdoptedImageLog(const QString& path);
 
-// A shell script as a flash tool: `body` runs under /bin/sh.
+// A shell script as a flash tool: `body` runs under /bin/sh; as the watcher it ends at once.
 QByteArray ShellTool(const QByteArray& body);
 
 // Records the addresses the application asks the desktop to open (a URL handler).

@@ -42,6 +42,7 @@ constexpr ExpectedText kExpected[] = {
      "Flash-память будет стерта перед записью. Не выключайте MPC4000 и не отключайте USB до "
      "завершения."},
     {"confirm.title", "Flash the OS to the MPC4000?", "Прошить OS в MPC4000?"},
+    {"device.absent", "MPC4000 not connected", "MPC4000 не подключен"},
     {"device.caption", "DEVICE", "УСТРОЙСТВО"},
     {"device.checking", "Checking MPC4000…", "Проверяю MPC4000…"},
     {"device.checking.detail", "Opening the USB interface and reading the flash geometry.",
@@ -85,6 +86,7 @@ constexpr ExpectedText kExpected[] = {
     {"firmware.size", "Size: %@ bytes", "Размер: %@ байт"},
     {"language.switch", "Language", "Язык"},
     {"log.caption", "LOG", "ЖУРНАЛ"},
+    {"log.deviceLeft", "MPC4000 disconnected.", "MPC4000 отключен."},
     {"log.exit", "Process exited with code %d.", "Процесс завершился с кодом %d."},
     {"log.fileFailed", "Could not write the log file %@: %@",
      "Не удалось записать файл журнала %@: %@"},
@@ -95,6 +97,9 @@ constexpr ExpectedText kExpected[] = {
     {"log.saved", "Log saved to %@.", "Журнал сохранён в %@."},
     {"log.started", "Veltrin started.", "Veltrin запущен."},
     {"menu.copy", "Copy", "Скопировать"},
+    {"menu.demo", "Demo", "Демо"},
+    {"menu.demo.connect", "Connect the MPC4000", "Подключить MPC4000"},
+    {"menu.demo.disconnect", "Disconnect the MPC4000", "Отключить MPC4000"},
     {"menu.edit", "Edit", "Правка"},
     {"menu.quit", "Quit Veltrin", "Завершить Veltrin"},
     {"menu.saveLog", "Save Log…", "Сохранить журнал…"},
@@ -145,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(Translations, EveryText, ::testing::ValuesIn(kExpected)
                            return name.toStdString();
                          });
 
-TEST(Translations, HoldExactlyTheFortySevenTextsInKeyOrder) {
+TEST(Translations, HoldExactlyTheExpectedTextsInKeyOrder) {
   const auto table = Translations();
   ASSERT_EQ(table.size(), std::size(kExpected));
   for (std::size_t i = 0; i < table.size(); ++i) {

@@ -169,6 +169,11 @@ void MainWindow::refreshDeviceStatus() {
       deviceDetailLabel_->setText(L("device.failed.detail"));
       deviceStatusDot_->setTone(StatusDot::Tone::Red);
       return;
+    case DeviceStateNotConnected:
+      deviceStatusLabel_->setText(L("device.absent"));
+      deviceDetailLabel_->setText(L("device.unknown.detail"));
+      deviceStatusDot_->setTone(StatusDot::Tone::TertiaryLabel);
+      return;
     case DeviceStateUnknown:
       break;
   }

@@ -1,0 +1,29 @@
+#include "session/DeviceWatcher.h"
+
+DeviceWatcher::DeviceWatcher(QObject* parent) : QObject(parent) {
+  // The tool's messages go nowhere: the window's log belongs to the checks and installations.
+  process_.setStandardErrorFile(QProcess::nullDevice());
+  connect(&process_, &QProcess::readyReadStandardOutput, this, &DeviceWatcher::readLines);
+}
+
+void DeviceWatcher::start(const QString& program) {
+  if (process_.state() != QProcess::NotRunning) {
+    return;
+  }
+  process_.start(program, {QStringLiteral("--watch")});
+}
+
+void DeviceWatcher::readLines() {
+  partial_ += process_.readAllStandardOutput();
+  qsizetype end = 0;
+  while ((end = partial_.indexOf('\n')) >= 0) {
+    const QByteArray line = partial_.left(end);
+    partial_.remove(0, end + 1);
+    // "AKAI device 09e8:0061 connected at bus 1, port 1.4." and "... disconnected from ...".
+    if (line.contains(" disconnected from ")) {
+      emit presenceReported(false);
+    } else if (line.contains(" connected at ")) {
+      emit presenceReported(true);
+    }
+  }
+}

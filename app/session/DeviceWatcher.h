@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QProcess>
+#include <QString>
+
+// The flash tool's "--watch" beside the runs: it reports the sampler as it arrives and leaves,
+// one line each, and never opens it. Its standard input is a pipe held for as long as this object
+// lives, so the watcher ends with the application. A watcher that cannot start or ends reports
+// nothing more: checking by hand goes on as ever.
+class DeviceWatcher : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit DeviceWatcher(QObject* parent = nullptr);
+
+  // Starts `program --watch`. Nothing when one already runs.
+  void start(const QString& program);
+
+ signals:
+  // The tool said the sampler is connected (true) or has left (false).
+  void presenceReported(bool connected);
+
+ private:
+  void readLines();
+
+  QProcess process_;
+  QByteArray partial_;  // the start of a line whose end has not arrived yet
+};

@@ -1,0 +1,52 @@
+// The sampler as it comes and goes: the watcher's reports turned into checks and departures.
+
+#include "desktop/TextFormat.h"
+#include "desktop/Translations.h"
+#include "session/DeviceWatcher.h"
+#include "session/Session.h"
+
+namespace {
+
+// Reports closer together than this are one cable bouncing: the first applies at once, the last
+// when the cable has settled.
+constexpr int kBounceMilliseconds = 500;
+
+}  // namespace
+
+void Session::watchDevice() {
+  if (watcher_) {
+    return;
+  }
+  watcher_ = new DeviceWatcher(this);
+  bounceTimer_.setSingleShot(true);
+  bounceTimer_.setInterval(kBounceMilliseconds);
+  connect(&bounceTimer_, &QTimer::timeout, this, &Session::applyPresence);
+  connect(watcher_, &DeviceWatcher::presenceReported, this, &Session::presenceReported);
+  watcher_->start(loaderPath());
+}
+
+void Session::presenceReported(bool connected) {
+  reportedPresence_ = connected;
+  if (!bounceTimer_.isActive()) {
+    applyPresence();
+    bounceTimer_.start();
+  }
+}
+
+void Session::applyPresence() {
+  // During a run the tool reports a lost sampler itself; what changed applies once it has ended.
+  if (currentTask_ || !reportedPresence_ || reportedPresence_ == appliedPresence_) {
+    return;
+  }
+  appliedPresence_ = reportedPresence_;
+  if (*reportedPresence_) {
+    checkDevice();
+    return;
+  }
+  appendLog(L("log.deviceLeft") + QLatin1Char('\n'));
+  setDeviceState(DeviceStateNotConnected);
+  // "Device is ready" of the last check no longer holds.
+  if (operationKey_ == QLatin1String("op.deviceReady")) {
+    setOperation(QStringLiteral("op.ready"), -1);
+  }
+}
