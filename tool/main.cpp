@@ -3,8 +3,10 @@
 // Exit status 0 for success, 1 for a failure after the command line was accepted, 2 for a
 // command-line error.
 #include <csignal>
+#include <string>
 
 #include "device.h"
+#include "image_hash.h"
 #include "install_guard.h"
 #include "loader.h"
 #include "options.h"
@@ -72,9 +74,15 @@ int main(int argc, char** argv) {
   }
 
   vt::os_image image;
-  if (mode == vt::MODE_INSTALL &&
-      vt::load_os_image(options.firmware_path, image, vt::platform_demo_image()) != 0) {
-    return 1;
+  std::string sha256;  // of the bytes loaded, which are the bytes written
+  if (mode == vt::MODE_INSTALL) {
+    if (vt::load_os_image(options.firmware_path, image, vt::platform_demo_image()) != 0) {
+      return 1;
+    }
+    sha256 = vt::image_sha256(image.bytes.get(), image.length);
+    if (vt::check_image_sha256(sha256, options.sha256) != 0) {
+      return 1;
+    }
   }
 
   const std::unique_ptr<vt::usb_platform> platform = vt::make_platform();

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "image_hash.h"
 #include "output.h"
 
 namespace vt {
@@ -31,6 +32,7 @@ void usage(const char* program) {
       "  --watch             Report the sampler as it is connected and disconnected.\n"
       "  --firmware PATH     MPC4000 OS .bin file to upload.\n"
       "  --yes               Required for erase/write.\n"
+      "  --sha256 HEX        Install only an image with this SHA-256.\n"
       "  --vid HEX           USB vendor ID, default 0x%04x.\n"
       "  --pid HEX           USB product ID, default 0x%04x.\n"
       "  --chunk BYTES       Write chunk size, default %u.\n"
@@ -93,6 +95,11 @@ int parse_options(int argc, char** argv, tool_options& options, run_mode& mode) 
         return command_line_error(program,
                                   "--chunk requires a positive byte count up to 1048576.\n");
       }
+    } else if (std::strcmp(arg, "--sha256") == 0) {
+      if (!has_value || !is_sha256_text(argv[++i])) {
+        return command_line_error(program, "--sha256 requires 64 hexadecimal digits.\n");
+      }
+      options.sha256 = argv[i];
     } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
       usage(program);
       return 0;
@@ -109,6 +116,10 @@ int parse_options(int argc, char** argv, tool_options& options, run_mode& mode) 
   // Checked before the list flag, so "--list" cannot slip a firmware path past the --yes guard.
   if (options.firmware_path != nullptr && !options.yes) {
     return command_line_error(program, "Refusing to erase/write flash without --yes.\n");
+  }
+  // The hash is checked against the image to install; without one it would check nothing.
+  if (options.sha256 != nullptr && options.firmware_path == nullptr) {
+    return command_line_error(program, "--sha256 requires --firmware.\n");
   }
   if (options.list) {
     mode = MODE_LIST;

@@ -17,6 +17,7 @@ struct tool_options {
   bool watch = false;
   bool yes = false;
   const char* firmware_path = nullptr;  // the argument itself, not a copy; set by --firmware
+  const char* sha256 = nullptr;         // --sha256: 64 hexadecimal digits the image must hash to
   unsigned vendor_id = default_vendor_id;
   unsigned product_id = default_product_id;
   unsigned chunk_size = default_chunk_size;

@@ -134,7 +134,7 @@ TEST(ManPage, HasTheSectionsOfACommandsManual) {
 // The options the tool's usage text lists ("  --firmware PATH  ..." lines).
 QStringList UsageOptions(const QString& usage) {
   QStringList options;
-  const QRegularExpression line(QStringLiteral("^  (--[a-z]+)"),
+  const QRegularExpression line(QStringLiteral("^  (--[a-z0-9]+)"),
                                 QRegularExpression::MultilineOption);
   for (auto it = line.globalMatch(usage); it.hasNext();) {
     options.append(it.next().captured(1));

@@ -2,6 +2,7 @@
 // its exit status, and what ends up in the flash.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -207,6 +208,53 @@ TEST(InstallFailure, MissingImageIsTheOnlyError) {
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err, "Could not open /nonexistent/os.bin: No such file or directory\n");
 }
+
+// The SHA-256 of a file as another program, sha256sum, computes it.
+std::string sha256sum(const std::string& path) {
+  return run_process("/usr/bin/sha256sum", {path}).out.substr(0, 64);
+}
+
+struct hash_case {
+  const char* name;
+  unsigned given_for;  // the seed of the image whose hash --sha256 gives; the file's is 1
+  bool upper_case;
+};
+
+class ImageHash : public ::testing::TestWithParam<hash_case> {};
+
+// The image is installed only when its bytes have the hash given, in either case; another hash
+// is refused before the sampler is opened, with both hashes named.
+TEST_P(ImageHash, InstallsOnlyTheImageWithTheGivenHash) {
+  const hash_case& c = GetParam();
+  temp_dir dir;
+  write_file(dir.file("os.bin"), make_image(100000));
+  write_file(dir.file("given.bin"), make_image(100000, c.given_for));
+  const std::string given = sha256sum(dir.file("given.bin"));
+  std::string argument = given;
+  for (char& digit : argument) {
+    digit = c.upper_case ? static_cast<char>(std::toupper(digit)) : digit;
+  }
+  const auto result = run_process(VTFLASH_SIM_PATH,
+                                  {"--firmware", dir.file("os.bin"), "--yes", "--sha256", argument},
+                                  {"VTFLASH_SIM=blocks=8,block_size=16384"});
+  if (c.given_for == 1) {
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, (vt::expected::install{8, 16384, 100000}.complete()));
+  } else {
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "Firmware SHA-256 mismatch: expected " + given + ", got " +
+                              sha256sum(dir.file("os.bin")) + ".\n");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Hashes, ImageHash,
+                         ::testing::Values(hash_case{"LowerCase", 1, false},
+                                           hash_case{"UpperCase", 1, true},
+                                           hash_case{"OtherImage", 2, false},
+                                           hash_case{"OtherImageUpperCase", 2, true}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(InfoMode, AcceptsAnyGeometry) {
   const auto result = run_process(VTFLASH_SIM_PATH, {}, {"VTFLASH_SIM=blocks=0,block_size=0"});

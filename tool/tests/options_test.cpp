@@ -25,6 +25,7 @@ std::string usage_text(const std::string& program) {
          "  --watch             Report the sampler as it is connected and disconnected.\n"
          "  --firmware PATH     MPC4000 OS .bin file to upload.\n"
          "  --yes               Required for erase/write.\n"
+         "  --sha256 HEX        Install only an image with this SHA-256.\n"
          "  --vid HEX           USB vendor ID, default 0x09e8.\n"
          "  --pid HEX           USB product ID, default 0x0061.\n"
          "  --chunk BYTES       Write chunk size, default 32768.\n"
@@ -53,6 +54,8 @@ const char* const vid_message = "--vid requires a 16-bit hex or decimal value.\n
 const char* const pid_message = "--pid requires a 16-bit hex or decimal value.\n";
 const char* const chunk_message = "--chunk requires a positive byte count up to 1048576.\n";
 const char* const yes_message = "Refusing to erase/write flash without --yes.\n";
+const char* const sha256_message = "--sha256 requires 64 hexadecimal digits.\n";
+const std::string sha256 = "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
 
 INSTANTIATE_TEST_SUITE_P(
     Errors, CommandLine,
@@ -82,6 +85,13 @@ INSTANTIATE_TEST_SUITE_P(
         command_line_case{{"--chunk", "1048577"}, 2, chunk_message},
         command_line_case{{"--chunk", "4096x"}, 2, chunk_message},
         command_line_case{{"--chunk"}, 2, chunk_message},
+        command_line_case{{"--firmware", "x.bin", "--yes", "--sha256"}, 2, sha256_message},
+        command_line_case{{"--sha256", sha256.substr(1)}, 2, sha256_message},
+        command_line_case{{"--sha256", sha256 + "0"}, 2, sha256_message},
+        command_line_case{{"--sha256", "g" + sha256.substr(1)}, 2, sha256_message},
+        command_line_case{{"--sha256", ""}, 2, sha256_message},
+        command_line_case{{"--sha256", sha256}, 2, "--sha256 requires --firmware.\n"},
+        command_line_case{{"--sha256", sha256, "--list"}, 2, "--sha256 requires --firmware.\n"},
         // Parsing stops at the first error: the later unknown option is never reached.
         command_line_case{{"--chunk", "0", "--bogus"}, 2, chunk_message}));
 
