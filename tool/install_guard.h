@@ -38,7 +38,9 @@ class install_guard {
 bool stop_requested();
 
 // The platform's hold on sleep and shutdown: a handle to give back to `release_sleep_inhibitor`,
-// or -1 when there is none (no logind on the system bus, a container). Prints nothing.
+// or -1 when there is none. Silent when nothing answers (no logind on the system bus, a
+// container); one warning line when logind answers with a refusal (a session over SSH that may
+// not keep the computer awake).
 int take_sleep_inhibitor();
 void release_sleep_inhibitor(int inhibitor);
 

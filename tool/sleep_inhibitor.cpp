@@ -8,7 +8,10 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
+
+#include "output.h"
 
 namespace vt {
 
@@ -23,6 +26,19 @@ struct bus_closer {
 struct message_unref {
   void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
 };
+
+// The errors that say no logind answered (none on this bus, or none in time), rather than that it
+// answered with a refusal.
+bool nobody_answered(const sd_bus_error& error) {
+  for (const char* name :
+       {SD_BUS_ERROR_SERVICE_UNKNOWN, SD_BUS_ERROR_NAME_HAS_NO_OWNER, SD_BUS_ERROR_NO_REPLY,
+        SD_BUS_ERROR_TIMEOUT, SD_BUS_ERROR_DISCONNECTED, SD_BUS_ERROR_NO_SERVER}) {
+    if (sd_bus_error_has_name(&error, name) != 0) {
+      return true;
+    }
+  }
+  return sd_bus_error_is_set(&error) == 0;
+}
 
 }  // namespace
 
@@ -47,6 +63,12 @@ int take_sleep_inhibitor() {
   sd_bus_error error{};  // SD_BUS_ERROR_NULL, without its C compound literal
   sd_bus_message* raw_reply = nullptr;
   const int called = sd_bus_call(bus.get(), call.get(), inhibit_timeout_us, &error, &raw_reply);
+  if (called < 0 && !nobody_answered(error)) {
+    out::error_line(
+        "Warning: logind refused to keep the computer awake (%s); it may go to sleep during the "
+        "installation.\n",
+        error.message != nullptr ? error.message : error.name);
+  }
   sd_bus_error_free(&error);
   if (called < 0) {
     return -1;

@@ -37,15 +37,22 @@ constexpr unsigned block_size = 32768;  // one default chunk per block
 constexpr std::size_t image_length = 3 * 32768 + 300;
 const std::string warning = "Warning: stopping now leaves the MPC4000 without a working OS";
 const std::string complete = "OS upload complete.";
+const std::string sleep_warning =
+    "Warning: logind refused to keep the computer awake (Permission denied); it may go to sleep "
+    "during the installation.\n";
 
 struct bus_unref {
   void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
 };
 
-// A private bus with python3-dbusmock's logind on it, for the whole suite.
+// What the private bus that stands for the system bus offers: a logind that grants the inhibitor,
+// one that refuses it (as it does to a session over SSH), or none at all.
+enum class logind { grants, refuses, absent };
+
+// A private bus with python3-dbusmock's logind on it (or without one), for the whole suite.
 class logind_mock {
  public:
-  logind_mock() {
+  explicit logind_mock(logind kind) {
     daemon_ = std::make_unique<child_process>(
         "/usr/bin/dbus-daemon",
         std::vector<std::string>{"--session", "--nofork", "--nopidfile", "--print-address=1"});
@@ -62,6 +69,9 @@ class logind_mock {
         sd_bus_start(raw) < 0) {
       throw std::runtime_error("cannot connect to " + address_);
     }
+    if (kind == logind::absent) {
+      return;
+    }
     bool arrived = false;
     sd_bus_match_signal(raw, nullptr, "org.freedesktop.DBus", "/org/freedesktop/DBus",
                         "org.freedesktop.DBus", "NameOwnerChanged", on_owner_changed, &arrived);
@@ -76,6 +86,14 @@ class logind_mock {
       if (sd_bus_wait(raw, 60ull * 1000 * 1000) <= 0) {
         throw std::runtime_error("logind did not appear: " + mock_->output());
       }
+    }
+    if (kind == logind::refuses &&
+        sd_bus_call_method(raw, "org.freedesktop.login1", "/org/freedesktop/login1",
+                           "org.freedesktop.DBus.Mock", "AddMethod", nullptr, nullptr, "sssss",
+                           "org.freedesktop.login1.Manager", "Inhibit", "ssss", "h",
+                           "raise dbus.exceptions.DBusException('Permission denied', "
+                           "name='org.freedesktop.DBus.Error.AccessDenied')") < 0) {
+      throw std::runtime_error("cannot make logind refuse: " + mock_->output());
     }
   }
 
@@ -143,6 +161,7 @@ struct interruption {
   std::string says;          // what the output ends with, when it can still be read
   unsigned erased;           // whole steps the flash holds: blocks erased, chunks written
   unsigned written;
+  logind bus = logind::grants;
 };
 
 void PrintTo(const interruption& c, std::ostream* os) {
@@ -151,15 +170,24 @@ void PrintTo(const interruption& c, std::ostream* os) {
 
 class Interruption : public ::testing::TestWithParam<interruption> {
  protected:
-  static void SetUpTestSuite() { logind = new logind_mock(); }
   static void TearDownTestSuite() {
-    delete logind;
-    logind = nullptr;
+    for (logind_mock*& bus : buses) {
+      delete bus;
+      bus = nullptr;
+    }
   }
-  static logind_mock* logind;
+  // Each kind of bus is started when a case first needs it.
+  static logind_mock& bus(logind kind) {
+    logind_mock*& bus = buses[static_cast<int>(kind)];
+    if (bus == nullptr) {
+      bus = new logind_mock(kind);
+    }
+    return *bus;
+  }
+  static logind_mock* buses[3];
 };
 
-logind_mock* Interruption::logind = nullptr;
+logind_mock* Interruption::buses[3] = {};
 
 // The flash holds exactly the first `erased` blocks erased, the first `written` chunks of the
 // image in them, and the old contents in every block not erased.
@@ -205,16 +233,20 @@ TEST_P(Interruption, EndsWhereItSaysWithTheFlashInWholeSteps) {
   if (c.fault[0] != '\0') {
     scenario += std::string(",fault=") + c.fault;
   }
+  logind_mock& logind = bus(c.bus);
   child_process tool(VTFLASH_SIM_PATH, {"--firmware", dir.file("os.bin"), "--yes"},
-                     {"VTFLASH_SIM=" + scenario, "DBUS_SYSTEM_BUS_ADDRESS=" + logind->address()},
+                     {"VTFLASH_SIM=" + scenario, "DBUS_SYSTEM_BUS_ADDRESS=" + logind.address()},
                      c.away == reader::terminal_closed ? child_process::output_kind::terminal
                                                        : child_process::output_kind::pipe);
 
   const int gate_fd = open_gate(gate);
   ASSERT_GE(gate_fd, 0) << "the tool never reached the gate: " << tool.output();
   const bool installing = std::string(c.gate) != "geometry";
-  EXPECT_EQ(logind->inhibitors(),
-            installing ? std::vector<std::string>{inhibitor} : std::vector<std::string>{});
+  if (c.bus != logind::absent) {
+    EXPECT_EQ(logind.inhibitors(), installing && c.bus == logind::grants
+                                       ? std::vector<std::string>{inhibitor}
+                                       : std::vector<std::string>{});
+  }
   if (c.away != reader::stays) {
     tool.close_output();
   }
@@ -228,13 +260,18 @@ TEST_P(Interruption, EndsWhereItSaysWithTheFlashInWholeSteps) {
   ::close(gate_fd);  // the sampler goes on
 
   EXPECT_EQ(tool.finish(), c.status) << tool.output();
-  EXPECT_EQ(logind->inhibitors_once_released(), std::vector<std::string>{});
+  if (c.bus != logind::absent) {
+    EXPECT_EQ(logind.inhibitors_once_released(), std::vector<std::string>{});
+  }
   if (c.away == reader::stays) {
     const std::string& out = tool.output();
     ASSERT_GE(out.size(), c.says.size()) << out;
     EXPECT_EQ(out.substr(out.size() - c.says.size()), c.says) << out;
     EXPECT_EQ(out.find(warning) != std::string::npos, !c.signals.empty() && installing) << out;
     EXPECT_EQ(out.find(warning), out.rfind(warning)) << "warned more than once:\n" << out;
+    // Said once when logind refuses; nothing is said where no logind answers.
+    EXPECT_EQ(out.find(sleep_warning) != std::string::npos, c.bus == logind::refuses) << out;
+    EXPECT_EQ(out.find(sleep_warning), out.rfind(sleep_warning)) << out;
   }
   expect_whole_steps(read_file(dir.file("flash.bin")), image, c.erased, c.written);
 }
@@ -302,6 +339,27 @@ INSTANTIATE_TEST_SUITE_P(
                      "\nErase failed at block 2.\n",
                      3,
                      0},
+        // Without logind's hold the installation goes on all the same.
+        interruption{"InhibitorRefused",
+                     "erase1",
+                     reader::stays,
+                     {},
+                     "",
+                     0,
+                     completion,
+                     4,
+                     4,
+                     logind::refuses},
+        interruption{"NoLogindOnTheBus",
+                     "write1",
+                     reader::stays,
+                     {},
+                     "",
+                     0,
+                     completion,
+                     4,
+                     4,
+                     logind::absent},
         // Before the first erase nothing is at stake: Ctrl-C ends the tool as usual.
         interruption{"CtrlCBeforeTheErase", "geometry", reader::stays, {SIGINT}, "", -1, "", 0, 0}),
     [](const auto& test) { return std::string(test.param.name); });

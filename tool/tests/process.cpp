@@ -42,20 +42,26 @@ struct pipe_pair {
   }
 };
 
+// Each of `entries` ("NAME=value") replaces the entry of the same name in `environment`.
+void set_entries(std::vector<std::string>& environment, const std::vector<std::string>& entries) {
+  for (const std::string& entry : entries) {
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    std::erase_if(environment,
+                  [&name](const std::string& e) { return e.compare(0, name.size(), name) == 0; });
+    environment.push_back(entry);
+  }
+}
+
+// The test's own environment, with what keeps a program apart from the computer the tests run on
+// (unless the test sets it itself): no system bus, so the host's logind neither holds the computer
+// awake for a test nor refuses to.
 std::vector<std::string> merged_environment(const std::vector<std::string>& extra) {
   std::vector<std::string> result;
   for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    const std::string name = entry.substr(0, entry.find('='));
-    bool replaced = false;
-    for (const std::string& x : extra) {
-      replaced = replaced || x.substr(0, x.find('=')) == name;
-    }
-    if (!replaced) {
-      result.push_back(entry);
-    }
+    result.emplace_back(*e);
   }
-  result.insert(result.end(), extra.begin(), extra.end());
+  set_entries(result, {"DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/vtflash-test-bus"});
+  set_entries(result, extra);
   return result;
 }
 
