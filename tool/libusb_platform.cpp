@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 
+#include "install_recorder.h"
 #include "os_image.h"
 
 namespace vt {
@@ -325,6 +326,10 @@ std::unique_ptr<usb_platform> make_platform() {
 
 demo_image platform_demo_image() {
   return demo_image::refuse;
+}
+
+std::string platform_record_path() {
+  return record::default_path(record::file_name);
 }
 
 }  // namespace vt

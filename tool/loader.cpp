@@ -70,17 +70,24 @@ int read_exact(usb_handle& handle, std::uint8_t* data, std::size_t length) {
 
 constexpr const char* run_again = "Run the installation again before restarting the MPC4000.";
 
+// Where a failed or stopped installation was, for its record.
+int ended_at(record::ending& end, record::outcome how, record::phase where,
+             std::uint32_t position) {
+  end = record::ending{how, where, position};
+  return -1;
+}
+
 // A stop asked for (see install_guard) is honoured before the next step, never inside one.
-int erase_flash(usb_handle& handle, std::uint32_t blocks) {
+int erase_flash(usb_handle& handle, std::uint32_t blocks, record::ending& end) {
   for (std::uint32_t b = 0; b < blocks; ++b) {
     if (stop_requested()) {
       out::failure_context("Erase stopped at block %u. %s\n", b, run_again);
-      return -1;
+      return ended_at(end, record::outcome::stopped, record::phase::erase, b);
     }
     const command_block command = make_erase_command(b);
     if (write_all(handle, command.data(), command.size()) != 0 || receive_status(handle) != 0) {
       out::failure_context("Erase failed at block %u.\n", b);
-      return -1;
+      return ended_at(end, record::outcome::failed, record::phase::erase, b);
     }
     out::progress("Erase", b + 1, blocks);
   }
@@ -89,13 +96,13 @@ int erase_flash(usb_handle& handle, std::uint32_t blocks) {
 }
 
 int write_image(usb_handle& handle, const std::uint8_t* image, std::size_t image_length,
-                std::uint32_t chunk_size) {
+                std::uint32_t chunk_size, record::ending& end) {
   const auto chunks = static_cast<std::uint32_t>((image_length + chunk_size - 1) / chunk_size);
   for (std::uint32_t g = 0; g < chunks; ++g) {
     const auto offset = static_cast<std::uint32_t>(static_cast<std::uint64_t>(g) * chunk_size);
     if (stop_requested()) {
       out::failure_context("Write stopped at offset 0x%08x. %s\n", offset, run_again);
-      return -1;
+      return ended_at(end, record::outcome::stopped, record::phase::write, offset);
     }
     const auto length =
         static_cast<std::uint32_t>(std::min<std::size_t>(chunk_size, image_length - offset));
@@ -104,7 +111,7 @@ int write_image(usb_handle& handle, const std::uint8_t* image, std::size_t image
     if (write_all(handle, command.data(), command.size()) != 0 ||
         write_all(handle, data, length) != 0 || receive_status(handle) != 0) {
       out::failure_context("Write failed at offset 0x%08x.\n", offset);
-      return -1;
+      return ended_at(end, record::outcome::failed, record::phase::write, offset);
     }
     out::progress("Write", g + 1, chunks);
   }
@@ -170,7 +177,8 @@ int query_geometry(usb_handle& handle, flash_geometry& geometry) {
 }
 
 int run_update(usb_handle& handle, const std::uint8_t* image, std::size_t image_length,
-               std::uint32_t blocks, std::uint32_t block_size, std::uint32_t chunk_size) {
+               std::uint32_t blocks, std::uint32_t block_size, std::uint32_t chunk_size,
+               update_listener* listener) {
   if (blocks < 1 || blocks > max_flash_blocks || block_size == 0) {
     out::error("Refusing suspicious flash geometry: blocks=%u block_size=%u.\n", blocks,
                block_size);
@@ -189,15 +197,22 @@ int run_update(usb_handle& handle, const std::uint8_t* image, std::size_t image_
   out::report("Firmware: %zu bytes. Flash: %u blocks x %u bytes (%llu bytes).\n", image_length,
               blocks, block_size, flash_size);
   out::report("Erasing flash...\n");
-  if (erase_flash(handle, blocks) != 0) {
-    return -1;
+  if (listener != nullptr) {
+    listener->erase_begins();
   }
-  out::report("Writing firmware...\n");
-  if (write_image(handle, image, image_length, chunk_size) != 0) {
-    return -1;
+  record::ending end;  // completed, unless a step says where it ended
+  int result = erase_flash(handle, blocks, end);
+  if (result == 0) {
+    out::report("Writing firmware...\n");
+    result = write_image(handle, image, image_length, chunk_size, end);
   }
-  out::report("OS upload complete. Restart the MPC4000 after the device reports completion.\n");
-  return 0;
+  if (result == 0) {
+    out::report("OS upload complete. Restart the MPC4000 after the device reports completion.\n");
+  }
+  if (listener != nullptr) {
+    listener->update_ends(end);
+  }
+  return result;
 }
 
 }  // namespace vt

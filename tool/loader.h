@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "install_record.h"
 #include "protocol.h"
 #include "usb.h"
 
@@ -35,9 +36,21 @@ int query_geometry(usb_handle& handle, flash_geometry& geometry);
 // Reads and checks one status block. 0, or -1 after a message.
 int receive_status(usb_handle& handle);
 
+// Told where an installation stands, so it can be recorded (install_record.h).
+class update_listener {
+ public:
+  virtual ~update_listener() = default;
+  // The checks passed and the first erase comes next: from here on the sampler has no working OS
+  // until the installation completes.
+  virtual void erase_begins() = 0;
+  // The installation that began has ended: completed, or failed or stopped where `how` says.
+  virtual void update_ends(const record::ending& how) = 0;
+};
+
 // Bounds and size checks, erase of every block, chunked write, completion line. 0, or -1 after a
-// message.
+// message. `listener`, when given, hears of the first erase and of the end after it.
 int run_update(usb_handle& handle, const std::uint8_t* image, std::size_t image_length,
-               std::uint32_t blocks, std::uint32_t block_size, std::uint32_t chunk_size);
+               std::uint32_t blocks, std::uint32_t block_size, std::uint32_t chunk_size,
+               update_listener* listener = nullptr);
 
 }  // namespace vt

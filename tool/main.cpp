@@ -8,6 +8,7 @@
 #include "device.h"
 #include "image_hash.h"
 #include "install_guard.h"
+#include "install_recorder.h"
 #include "loader.h"
 #include "options.h"
 #include "os_image.h"
@@ -38,7 +39,7 @@ int run_list(vt::usb_platform& platform) {
 }
 
 int run_device(vt::usb_platform& platform, const vt::tool_options& options,
-               const vt::os_image* image) {
+               const vt::os_image* image, vt::update_listener* recorder) {
   vt::usb_handle handle;  // closed on every path when it goes out of scope
   if (vt::open_device(platform, options.vendor_id, options.product_id, handle) != 0) {
     return 1;
@@ -53,7 +54,7 @@ int run_device(vt::usb_platform& platform, const vt::tool_options& options,
   // From the first erase to the last chunk nothing may stop the installation by accident.
   const vt::install_guard guard;
   return vt::run_update(handle, image->bytes.get(), image->length, geometry.blocks,
-                        geometry.block_size, options.chunk_size) == 0
+                        geometry.block_size, options.chunk_size, recorder) == 0
              ? 0
              : 1;
 }
@@ -95,5 +96,9 @@ int main(int argc, char** argv) {
   if (mode == vt::MODE_WATCH) {
     return vt::run_watch(*platform, options.vendor_id, options.product_id);
   }
-  return run_device(*platform, options, mode == vt::MODE_INSTALL ? &image : nullptr);
+  if (mode == vt::MODE_INSTALL) {
+    vt::install_recorder recorder(vt::platform_record_path(), options.firmware_path, sha256);
+    return run_device(*platform, options, &image, &recorder);
+  }
+  return run_device(*platform, options, nullptr, nullptr);
 }

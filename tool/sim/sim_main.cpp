@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "../install_recorder.h"
 #include "../os_image.h"
 #include "sim_platform.h"
 
@@ -28,6 +29,10 @@ std::unique_ptr<usb_platform> make_platform() {
 
 demo_image platform_demo_image() {
   return demo_image::accept;
+}
+
+std::string platform_record_path() {
+  return record::default_path(record::demo_file_name);
 }
 
 }  // namespace vt

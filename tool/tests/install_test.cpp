@@ -2,6 +2,7 @@
 // its exit status, and what ends up in the flash.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -16,6 +17,7 @@ using vt::test::make_image;
 using vt::test::process_result;
 using vt::test::read_file;
 using vt::test::run_process;
+using vt::test::sha256sum;
 using vt::test::temp_dir;
 using vt::test::write_file;
 
@@ -209,11 +211,6 @@ TEST(InstallFailure, MissingImageIsTheOnlyError) {
   EXPECT_EQ(result.err, "Could not open /nonexistent/os.bin: No such file or directory\n");
 }
 
-// The SHA-256 of a file as another program, sha256sum, computes it.
-std::string sha256sum(const std::string& path) {
-  return run_process("/usr/bin/sha256sum", {path}).out.substr(0, 64);
-}
-
 struct hash_case {
   const char* name;
   unsigned given_for;  // the seed of the image whose hash --sha256 gives; the file's is 1
@@ -231,9 +228,8 @@ TEST_P(ImageHash, InstallsOnlyTheImageWithTheGivenHash) {
   write_file(dir.file("given.bin"), make_image(100000, c.given_for));
   const std::string given = sha256sum(dir.file("given.bin"));
   std::string argument = given;
-  for (char& digit : argument) {
-    digit = c.upper_case ? static_cast<char>(std::toupper(digit)) : digit;
-  }
+  std::transform(given.begin(), given.end(), argument.begin(),
+                 c.upper_case ? ::toupper : ::tolower);
   const auto result = run_process(VTFLASH_SIM_PATH,
                                   {"--firmware", dir.file("os.bin"), "--yes", "--sha256", argument},
                                   {"VTFLASH_SIM=blocks=8,block_size=16384"});
@@ -252,8 +248,7 @@ TEST_P(ImageHash, InstallsOnlyTheImageWithTheGivenHash) {
 INSTANTIATE_TEST_SUITE_P(Hashes, ImageHash,
                          ::testing::Values(hash_case{"LowerCase", 1, false},
                                            hash_case{"UpperCase", 1, true},
-                                           hash_case{"OtherImage", 2, false},
-                                           hash_case{"OtherImageUpperCase", 2, true}),
+                                           hash_case{"OtherImage", 2, true}),
                          [](const auto& test) { return std::string(test.param.name); });
 
 TEST(InfoMode, AcceptsAnyGeometry) {

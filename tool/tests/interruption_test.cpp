@@ -12,10 +12,8 @@
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstring>
-#include <future>
 #include <memory>
 #include <ostream>
 #include <stdexcept>
@@ -28,6 +26,7 @@ namespace {
 
 using vt::test::child_process;
 using vt::test::make_image;
+using vt::test::open_gate;
 using vt::test::read_file;
 using vt::test::temp_dir;
 using vt::test::write_file;
@@ -168,26 +167,17 @@ void PrintTo(const interruption& c, std::ostream* os) {
   *os << c.name;
 }
 
-class Interruption : public ::testing::TestWithParam<interruption> {
- protected:
-  static void TearDownTestSuite() {
-    for (logind_mock*& bus : buses) {
-      delete bus;
-      bus = nullptr;
-    }
-  }
-  // Each kind of bus is started when a case first needs it.
-  static logind_mock& bus(logind kind) {
-    logind_mock*& bus = buses[static_cast<int>(kind)];
-    if (bus == nullptr) {
-      bus = new logind_mock(kind);
-    }
-    return *bus;
-  }
-  static logind_mock* buses[3];
-};
+class Interruption : public ::testing::TestWithParam<interruption> {};
 
-logind_mock* Interruption::buses[3] = {};
+// Each kind of bus is started when a case first needs it, and stopped when the tests end.
+logind_mock& bus(logind kind) {
+  static std::unique_ptr<logind_mock> buses[3];
+  std::unique_ptr<logind_mock>& bus = buses[static_cast<int>(kind)];
+  if (!bus) {
+    bus = std::make_unique<logind_mock>(kind);
+  }
+  return *bus;
+}
 
 // The flash holds exactly the first `erased` blocks erased, the first `written` chunks of the
 // image in them, and the old contents in every block not erased.
@@ -205,20 +195,6 @@ void expect_whole_steps(const std::vector<unsigned char>& flash,
       }
     }
   }
-}
-
-// Opens the gate for writing, which returns once the sampler waits in it; -1 when it did not
-// within a minute (the tool ended before), after opening the other end to free the wait.
-int open_gate(const std::string& path) {
-  auto opening = std::async(std::launch::async,
-                            [&path] { return ::open(path.c_str(), O_WRONLY | O_CLOEXEC); });
-  if (opening.wait_for(std::chrono::minutes(1)) == std::future_status::ready) {
-    return opening.get();
-  }
-  const int other_end = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  ::close(opening.get());
-  ::close(other_end);
-  return -1;
 }
 
 TEST_P(Interruption, EndsWhereItSaysWithTheFlashInWholeSteps) {

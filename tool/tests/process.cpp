@@ -9,10 +9,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <stdexcept>
 
@@ -54,13 +56,15 @@ void set_entries(std::vector<std::string>& environment, const std::vector<std::s
 
 // The test's own environment, with what keeps a program apart from the computer the tests run on
 // (unless the test sets it itself): no system bus, so the host's logind neither holds the computer
-// awake for a test nor refuses to.
+// awake for a test nor refuses to; a state folder of the test's, so no installation a test runs
+// is recorded in the home of whoever runs the tests.
 std::vector<std::string> merged_environment(const std::vector<std::string>& extra) {
   std::vector<std::string> result;
   for (char** e = environ; *e != nullptr; ++e) {
     result.emplace_back(*e);
   }
-  set_entries(result, {"DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/vtflash-test-bus"});
+  set_entries(result, {"DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/vtflash-test-bus",
+                       "XDG_STATE_HOME=" + state_home()});
   set_entries(result, extra);
   return result;
 }
@@ -259,6 +263,27 @@ temp_dir::temp_dir() {
 temp_dir::~temp_dir() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+}
+
+const std::string& state_home() {
+  static const temp_dir folder;
+  return folder.path();
+}
+
+int open_gate(const std::string& path) {
+  auto opening = std::async(std::launch::async,
+                            [&path] { return ::open(path.c_str(), O_WRONLY | O_CLOEXEC); });
+  if (opening.wait_for(std::chrono::minutes(1)) == std::future_status::ready) {
+    return opening.get();
+  }
+  const int other_end = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ::close(opening.get());
+  ::close(other_end);
+  return -1;
+}
+
+std::string sha256sum(const std::string& path) {
+  return run_process("/usr/bin/sha256sum", {path}).out.substr(0, 64);
 }
 
 std::vector<unsigned char> make_image(std::size_t length, unsigned seed) {

@@ -66,6 +66,17 @@ class temp_dir {
   std::string path_;
 };
 
+// XDG_STATE_HOME of every program a test starts unless it gives one: removed when the tests end.
+const std::string& state_home();
+
+// Opens the simulated sampler's gate (a FIFO, see gate= of VTFLASH_SIM) for writing, which returns
+// once the sampler waits in it; closing the descriptor lets it go on. -1 when it did not wait
+// there within a minute (the tool ended before), after opening the other end to free the wait.
+int open_gate(const std::string& path);
+
+// The SHA-256 of a file as another program, sha256sum, computes it: 64 hexadecimal digits.
+std::string sha256sum(const std::string& path);
+
 // Any bytes with the MPC4000 signature at offset 32: what the tool accepts as an OS image.
 std::vector<unsigned char> make_image(std::size_t length, unsigned seed = 1);
 void write_file(const std::string& path, const std::vector<unsigned char>& bytes);

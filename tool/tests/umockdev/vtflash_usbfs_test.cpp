@@ -15,6 +15,7 @@
 
 #include "../expected_output.h"
 #include "../process.h"
+#include "install_record.h"
 #include "usbfs_sampler.h"
 
 // The test's own process has umockdev's preload library in front of AddressSanitizer's runtime.
@@ -210,6 +211,11 @@ TEST_P(VtflashInstallOnUsbfs, WritesTheImageIntoTheFlashAndPrintsEveryStep) {
   EXPECT_THAT(bus.erased_blocks(), testing::ElementsAre(0, 1, 2, 3))
       << "blocks erased out of order";
   EXPECT_EQ(bus.releases(), 1u) << "the interface was not released before the device was closed";
+  // The real tool keeps the real sampler's record.
+  const auto record =
+      vt::record::last_installation(vt::test::state_home() + "/veltrin/installations.log");
+  ASSERT_TRUE(record.has_value());
+  EXPECT_EQ(record->end.how, vt::record::outcome::completed);
 }
 
 INSTANTIATE_TEST_SUITE_P(

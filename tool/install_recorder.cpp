@@ -1,0 +1,31 @@
+#include "install_recorder.h"
+
+#include "output.h"
+
+namespace vt {
+
+install_recorder::install_recorder(std::string path, const char* image_path, std::string sha256)
+    : path_(std::move(path)), image_path_(image_path), sha256_(std::move(sha256)) {}
+
+void install_recorder::erase_begins() {
+  std::string reason;
+  begun_ = writer_.begin(path_, image_path_, sha256_, reason);
+  if (!begun_) {
+    warn(reason);
+  }
+}
+
+// Without a beginning there is nothing to end, and its warning was given already.
+void install_recorder::update_ends(const record::ending& how) {
+  std::string reason;
+  if (begun_ && !writer_.end(how, reason)) {
+    warn(reason);
+  }
+}
+
+void install_recorder::warn(const std::string& reason) const {
+  out::error_line("Warning: could not write the installation record %s: %s.\n", path_.c_str(),
+                  reason.c_str());
+}
+
+}  // namespace vt
