@@ -1,5 +1,6 @@
 # Entry points for a fresh machine: every target installs what it needs first.
-.PHONY: deps format build build-asan build-fuzz test programs demo run screenshot bench fuzz install package clean
+.PHONY: deps format build build-asan build-fuzz test test-debian13 programs demo run screenshot bench fuzz install
+.PHONY: package clean
 
 JOBS ?= $(shell nproc)
 
@@ -19,6 +20,11 @@ test: build build-asan build-fuzz
 	ctest --preset default -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 	ctest --preset fuzz -j $(JOBS)
+
+# The check before a release: make test on a fresh clone of the current commit in a Debian 13
+# tree, made once with debootstrap under build/debian13/ and kept. Needs root and debootstrap.
+test-debian13:
+	./scripts/test-debian13
 
 # The two programs and what `make install` installs, with only the packages building them needs:
 # no tests, benchmarks or fuzz targets. A build/ that `make build` configured is reused as it is.
@@ -83,4 +89,4 @@ package: build
 	cd build && cpack -G DEB
 
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf --one-file-system build build-asan build-fuzz
