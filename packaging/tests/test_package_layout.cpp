@@ -84,11 +84,25 @@ INSTANTIATE_TEST_SUITE_P(Commands, CommandLinks,
                                            CommandLink{"vtflash", "vtflash"}),
                          [](const auto& test) { return std::string(test.param.command); });
 
-// The names of the packages a Depends field lists, without versions or alternatives' bars.
-QStringList DependencyNames(const QString& depends) {
+// The names of the packages a Depends (or Provides) field lists, without versions or
+// alternatives' bars.
+QStringList PackageNames(const QString& field) {
   QStringList names;
-  for (const QString& item : depends.split(QRegularExpression(QStringLiteral("[,|]")))) {
+  for (const QString& item : field.split(QRegularExpression(QStringLiteral("[,|]")))) {
     names.append(item.trimmed().section(QLatin1Char(' '), 0, 0).section(QLatin1Char(':'), 0, 0));
+  }
+  return names;
+}
+
+// What the packages of a Depends field answer to: their names and what each of them provides on
+// this machine, where they are installed (Debian 13's libqt6core6t64 provides libqt6core6).
+QStringList DependencyNames(const QString& depends) {
+  QStringList names = PackageNames(depends);
+  for (const QString& name : PackageNames(depends)) {
+    const ProgramRun provides =
+        RunProgram(QStringLiteral("dpkg-query"),
+                   {QStringLiteral("-W"), QStringLiteral("-f=${Provides}"), name});
+    names += PackageNames(provides.output);
   }
   return names;
 }
