@@ -281,7 +281,8 @@ class libusb_platform final : public usb_platform {
   }
 
   bool has_hotplug() const override {
-    return libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG) != 0;
+    const int capable = libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG);
+    return capable != 0;
   }
 
   usb_error watch(std::uint16_t vendor_id, std::uint16_t product_id, usb_hotplug_listener listener,
