@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QSessionManager>
 #include <QSettings>
+#include <QTimer>
 #include <QUrl>
 
 #include "desktop/InterfaceLanguage.h"
@@ -41,7 +42,10 @@ AppDelegate::AppDelegate(std::unique_ptr<Dialogs> dialogs, QObject* parent)
       session_(*dialogs_) {
   if (qGuiApp) {
     connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &AppDelegate::commitData);
+    // The application decides when it ends: an installation outlives the window.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
   }
+  connect(&session_, &Session::runFinished, this, &AppDelegate::runFinished);
 }
 
 AppDelegate::~AppDelegate() {
@@ -61,6 +65,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   window_->setNotifier(notifier_.get());
   connect(window_.get(), &MainWindow::languageSelected, this, &AppDelegate::languageChanged);
   connect(window_.get(), &MainWindow::websiteRequested, this, &AppDelegate::openWebsite);
+  connect(window_.get(), &MainWindow::closed, this, &AppDelegate::windowClosed);
   window_->attachMenuBar(mainMenu_);
 
   session_.appendLog(L("log.started") + QLatin1Char('\n'));
@@ -77,6 +82,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     demo_ = std::make_unique<DemoSampler>();
   }
   session_.watchDevice();
+  session_.readLastInstallation();
 }
 
 void AppDelegate::installMainMenu() {
@@ -130,6 +136,44 @@ void AppDelegate::quit() {
     return;
   }
   QCoreApplication::quit();
+}
+
+void AppDelegate::windowClosed() {
+  // An installation the user let go goes on without a window, and its record to the end.
+  if (session_.runMode() == Session::RunMode::Install) {
+    windowless_ = true;
+    return;
+  }
+  if (applicationShouldTerminateAfterLastWindowClosed()) {
+    QCoreApplication::quit();
+  }
+}
+
+void AppDelegate::runFinished(int status, Session::RunMode mode) {
+  if (!windowless_) {
+    return;
+  }
+  // Nobody looks at a window: the desktop tells how the installation ended, then Veltrin ends.
+  if (mode == Session::RunMode::Install && notifier_) {
+    QString text = status == 0 ? L("done.text") : session_.lastOutputLine();
+    if (status != 0 && session_.eraseBegan()) {
+      text += QStringLiteral("\n\n") + L("failed.erased");
+    }
+    notifier_->notify(status == 0 ? L("done.title") : L("failed.title"), text);
+  }
+  QCoreApplication::quit();
+}
+
+void AppDelegate::startedAgain(const QString& image) {
+  if (!window_) {
+    return;
+  }
+  windowless_ = false;
+  window_->show();
+  window_->raise();
+  window_->activateWindow();
+  // Taken once the call is over, as a drop is, so an alert for a refused file waits for nobody.
+  QTimer::singleShot(0, this, [this, image] { session_.openFirmwareFile(image); });
 }
 
 void AppDelegate::languageChanged(int segment) {

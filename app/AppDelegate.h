@@ -28,6 +28,7 @@ class AppDelegate : public QObject {
 
   // Builds and shows the window: the first log line, the built-in image, the texts and buttons.
   void applicationDidFinishLaunching();
+  // The application ends when its window has closed, once no installation needs it any more.
   bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
   // Builds the menu bar in the current language; the window shows it.
   void installMainMenu();
@@ -36,6 +37,9 @@ class AppDelegate : public QObject {
   void openWebsite();
   // The session is ending: during an installation the user is asked, and may cancel it.
   void commitData(QSessionManager& manager);
+  // Veltrin was started again (its single instance heard of it): the window comes back, to the
+  // front, and takes the image it was given as if it had been dropped on it.
+  void startedAgain(const QString& image);
 
   // The OS image named by the command line (`arguments` as QCoreApplication::arguments gives
   // them), or the empty string.
@@ -51,6 +55,8 @@ class AppDelegate : public QObject {
 
  private:
   void quit();
+  void windowClosed();
+  void runFinished(int status, Session::RunMode mode);
 
   std::unique_ptr<Dialogs> dialogs_;
   std::unique_ptr<Notifier> notifier_;
@@ -58,4 +64,5 @@ class AppDelegate : public QObject {
   std::unique_ptr<MainWindow> window_;
   QMenuBar* mainMenu_ = nullptr;
   std::unique_ptr<DemoSampler> demo_;  // the demo bundle's simulated sampler, from launch on
+  bool windowless_ = false;            // the window closed during an installation, which goes on
 };

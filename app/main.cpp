@@ -7,6 +7,7 @@
 
 #include "AppDelegate.h"
 #include "desktop/InterfaceLanguage.h"
+#include "desktop/SingleInstance.h"
 #include "desktop/Translations.h"
 
 int main(int argc, char** argv) {
@@ -28,13 +29,19 @@ int main(int argc, char** argv) {
                                          QLocale::system().uiLanguages());
   ApplyQtTranslations(CurrentLanguage);
 
+  // One Veltrin per user session: a second start brings the running window to the front, with
+  // the OS image it was given, and ends.
+  const QString image = AppDelegate::firmwareArgument(QApplication::arguments());
+  if (SingleInstance::handOver(image)) {
+    return 0;
+  }
   AppDelegate delegate;
   delegate.installMainMenu();
-  QApplication::setQuitOnLastWindowClosed(
-      delegate.applicationShouldTerminateAfterLastWindowClosed());
+  SingleInstance instance;
+  QObject::connect(&instance, &SingleInstance::startedAgain, &delegate, &AppDelegate::startedAgain);
+  instance.listen();
   // The window is built once the event loop runs, as when launching has finished. An OS image
   // named on the command line is then adopted like a chosen one, after the built-in image.
-  const QString image = AppDelegate::firmwareArgument(QApplication::arguments());
   QTimer::singleShot(0, &delegate, [&delegate, image] {
     delegate.applicationDidFinishLaunching();
     delegate.session().openFirmwareFile(image);

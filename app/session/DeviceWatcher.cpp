@@ -1,5 +1,7 @@
 #include "session/DeviceWatcher.h"
 
+#include <QFileInfo>
+
 DeviceWatcher::DeviceWatcher(QObject* parent) : QObject(parent) {
   // The tool's messages go nowhere: the window's log belongs to the checks and installations.
   process_.setStandardErrorFile(QProcess::nullDevice());
@@ -7,7 +9,8 @@ DeviceWatcher::DeviceWatcher(QObject* parent) : QObject(parent) {
 }
 
 void DeviceWatcher::start(const QString& program) {
-  if (process_.state() != QProcess::NotRunning) {
+  const QFileInfo file(program);
+  if (process_.state() != QProcess::NotRunning || !file.isFile() || !file.isExecutable()) {
     return;
   }
   process_.start(program, {QStringLiteral("--watch")});

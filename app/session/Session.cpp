@@ -33,6 +33,11 @@ Session::Session(Dialogs& dialogs, QObject* parent)
       dialogs_(dialogs),
       bundlePath_(bundleDirectoryForExecutableDir(QCoreApplication::applicationDirPath())) {
   connect(&factsWatcher_, &QFutureWatcher<ImageFacts>::finished, this, &Session::factsRead);
+  connect(&recordWatcher_, &QFutureWatcher<std::optional<vt::record::installation>>::finished, this,
+          [this] {
+            lastInstallation_ = recordWatcher_.result();
+            emit lastInstallationChanged();
+          });
 }
 
 Session::~Session() {
@@ -216,6 +221,11 @@ void Session::factsRead() {
     appendLog(DescribeImageFacts(firmwareFacts_) + QLatin1Char('\n'));
   }
   emit firmwareChanged();
+}
+
+void Session::readLastInstallation() {
+  recordWatcher_.setFuture(
+      QtConcurrent::run(ReadLastInstallation, InstallationRecordPath(isDemo())));
 }
 
 void Session::useBundledFirmware() {

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "session/ImageFacts.h"
+#include "session/LastInstallation.h"
 
 class DeviceWatcher;
 class Dialogs;
@@ -108,6 +109,15 @@ class Session : public QObject {
   QString currentMode() const;
   // The tool of the current or last run had begun to erase the flash.
   bool eraseBegan() const { return eraseBegan_; }
+  // The last line the tool of the current or last run printed, trimmed.
+  QString lastOutputLine() const { return lastOutputLine_; }
+
+  // Reads the last installation the tool recorded, off the GUI thread; lastInstallationChanged
+  // follows. Done at launch and after each run.
+  void readLastInstallation();
+  // What is known of the last recorded installation; nothing before it was read, or when none is
+  // recorded.
+  std::optional<vt::record::installation> lastInstallation() const { return lastInstallation_; }
 
  signals:
   void deviceChanged();     // deviceState or deviceGeometry
@@ -119,6 +129,7 @@ class Session : public QObject {
   void logAppended(const QString& text);
   // A run has ended and handleTaskFinished has set everything it shows.
   void runFinished(int status, Session::RunMode mode);
+  void lastInstallationChanged();
 
  private:
   void taskDidStart();
@@ -151,6 +162,9 @@ class Session : public QObject {
   ToolRunner* currentTask_ = nullptr;  // a child of this session while it runs
   RunMode currentMode_ = RunMode::None;
   bool eraseBegan_ = false;  // the tool of this run has begun to erase the flash
+  QString lastOutputLine_;
+  std::optional<vt::record::installation> lastInstallation_;
+  QFutureWatcher<std::optional<vt::record::installation>> recordWatcher_;
 
   DeviceWatcher* watcher_ = nullptr;      // a child of this session once watchDevice has started it
   std::optional<bool> reportedPresence_;  // the watcher's last word

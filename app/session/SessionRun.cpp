@@ -19,6 +19,21 @@ bool IsExecutableFile(const QString& path) {
   return file.isFile() && file.isExecutable();
 }
 
+// The last line of `text` that holds more than white space, trimmed; empty when there is none.
+// Read from the end, so a chunk of thousands of progress records costs no more than its tail.
+QStringView LastLineWithText(QStringView text) {
+  qsizetype end = text.size();
+  while (end > 0) {
+    const qsizetype start = text.lastIndexOf(QLatin1Char('\n'), end - 1);
+    const QStringView line = text.sliced(start + 1, end - start - 1).trimmed();
+    if (!line.isEmpty()) {
+      return line;
+    }
+    end = start;
+  }
+  return {};
+}
+
 }  // namespace
 
 QString Session::loaderPath() const {
@@ -40,7 +55,8 @@ void Session::checkDevice() {
 }
 
 void Session::installFirmware() {
-  if (firmwarePath_.isEmpty() || currentTask_) {
+  // The image is installed only once the checksum it is shown with is known.
+  if (firmwarePath_.isEmpty() || currentTask_ || factsPending_) {
     return;
   }
   const bool confirmed = dialogs_.confirm(Dialogs::Style::Critical, L("confirm.title"),
@@ -50,8 +66,14 @@ void Session::installFirmware() {
   }
   setProgress(0);
   setOperation(QStringLiteral("op.flashing"), 0);
-  runLoaderWithArguments({QStringLiteral("--firmware"), firmwarePath_, QStringLiteral("--yes")},
-                         RunMode::Install);
+  // The tool installs only the bytes whose checksum the log showed: a file replaced since is
+  // refused before anything is erased.
+  QStringList arguments = {QStringLiteral("--firmware"), firmwarePath_};
+  const QString sha256 = firmwareFacts().sha256;
+  if (!sha256.isEmpty()) {
+    arguments << QStringLiteral("--sha256") << sha256;
+  }
+  runLoaderWithArguments(arguments << QStringLiteral("--yes"), RunMode::Install);
 }
 
 void Session::runLoaderWithArguments(const QStringList& arguments, RunMode mode) {
@@ -67,6 +89,7 @@ void Session::runLoaderWithArguments(const QStringList& arguments, RunMode mode)
   }
   currentMode_ = mode;
   eraseBegan_ = false;
+  lastOutputLine_.clear();
   appendLog(QStringLiteral("$ %1 %2\n").arg(QFileInfo(path).fileName(), arguments.join(' ')));
 
   auto* task = new ToolRunner(this);
@@ -113,6 +136,9 @@ void Session::handleTaskOutput(const QString& text) {
   QString lines = text;
   lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   appendLog(lines);
+  if (const QStringView last = LastLineWithText(lines); !last.isEmpty()) {
+    lastOutputLine_ = last.toString();
+  }
   parseProgressFromText(lines);
 }
 
@@ -163,6 +189,8 @@ void Session::handleTaskFinished(int status, RunMode mode) {
   emit busyChanged(false);
   // The labels, the log and the buttons already show the final state when the end is told.
   emit runFinished(status, mode);
+  // A run may have changed the sampler's record, an installation from a terminal too.
+  readLastInstallation();
   // What the watcher reported during the run applies now, unless a bouncing cable still settles.
   if (!bounceTimer_.isActive()) {
     applyPresence();

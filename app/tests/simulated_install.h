@@ -85,8 +85,10 @@ inline QString RunLog(const QString& arguments, const QString& output, int statu
       .arg(status);
 }
 
-inline QString InstallArguments(const QString& image) {
-  return QStringLiteral("--firmware %1 --yes").arg(image);
+// The image's own checksum goes along when the window showed it.
+inline QString InstallArguments(const QString& image, bool shown = false) {
+  return shown ? QStringLiteral("--firmware %1 --sha256 %2 --yes").arg(image, Sha256Of(image))
+               : QStringLiteral("--firmware %1 --yes").arg(image);
 }
 
 // What the window shows while the final alert is on screen.

@@ -138,6 +138,7 @@ TEST_P(RefusedImage, ChosenFileIsRefusedAtOnceAndTheAdoptedImageStays) {
   h.session().setDeviceState(DeviceStateReady);
   const QString good = h.makeImage(QStringLiteral("good.bin"), MakeImageBytes(64));
   h.session().selectFirmwareAtPath(good);
+  ASSERT_TRUE(h.waitForFacts());
   OpenFiles open;
   const QString bad = c.make(h, open);
   if (bad.isEmpty()) {
@@ -276,6 +277,7 @@ TEST_P(ImageChangedAfterAdoption, InstallFailsWithTheToolsReasonAndNothingWritte
   ASSERT_EQ(h.session().firmwarePath(), image);
   ASSERT_TRUE(h.waitForFacts());
   const QString adopted = AdoptedImageLog(image);
+  const QString shown = Sha256Of(image);
   if (!c.change(image)) {
     GTEST_SKIP() << "this change cannot be made here";
   }
@@ -285,11 +287,16 @@ TEST_P(ImageChangedAfterAdoption, InstallFailsWithTheToolsReasonAndNothingWritte
   h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
 
-  const QString toolLines = QString::fromUtf8(c.toolLines).replace(QStringLiteral("%1"), image);
+  QString toolLines = QString::fromUtf8(c.toolLines)
+                          .replace(QStringLiteral("%1"), image)
+                          .replace(QStringLiteral("%shown"), shown);
+  if (toolLines.contains(QLatin1String("%now"))) {  // a regular file: reading it cannot block
+    toolLines.replace(QStringLiteral("%now"), Sha256Of(image));
+  }
   EXPECT_EQ(h.log(), QStringLiteral("Veltrin started.\n%3"
-                                    "$ vtflash --firmware %1 --yes\n%2"
+                                    "$ vtflash --firmware %1 --sha256 %4 --yes\n%2"
                                     "Process exited with code 1.\n")
-                         .arg(image, toolLines, adopted));
+                         .arg(image, toolLines, adopted, shown));
   ExpectFailedInstall(h);
   // The tool stopped before it looked for the sampler.
   EXPECT_FALSE(QFile::exists(dump));
@@ -316,6 +323,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "Could not open %1: Permission denied\n"},
         ChangedCase{"CutShort", [](const QString& path) { return QFile::resize(path, 10); },
                     "Firmware file is too small.\n"},
+        // Another image under the same name, as a second download leaves it: the bytes differ
+        // from those the window showed, and the tool refuses them.
+        ChangedCase{"ReplacedByAnotherImage",
+                    [](const QString& path) { return WriteFile(path, MakeImageBytes(40001)); },
+                    "Firmware SHA-256 mismatch: expected %shown, got %now.\n"},
         ChangedCase{"OverwrittenWithoutSignature",
                     [](const QString& path) { return WriteFile(path, QByteArray(40000, 'x')); },
                     "Firmware signature mismatch at offset 32.\n"
@@ -394,8 +406,9 @@ TEST_P(UnusualImagePath, IsAdoptedAndInstalledByTheToolUnchanged) {
   ASSERT_TRUE(h.waitForRun());
 
   EXPECT_EQ(h.lastStatus(), 0) << h.log().toStdString();
-  EXPECT_TRUE(h.log().contains(
-      QStringLiteral("$ vtflash --firmware %1 --yes\nOpened AKAI USB device").arg(path)));
+  EXPECT_TRUE(h.log().contains(QStringLiteral("$ vtflash --firmware %1 --sha256 %2 --yes\nOpened "
+                                              "AKAI USB device")
+                                   .arg(path, Sha256Of(path))));
   EXPECT_TRUE(h.log().contains(QStringLiteral("\nFirmware: 40000 bytes. ")));
   EXPECT_EQ(h.label("operationLabel")->text(), QStringLiteral("Flashing complete"));
   ASSERT_EQ(h.dialogs().alerts.size(), 1);

@@ -279,6 +279,7 @@ struct NotificationCase {
   int status;
   bool windowActive;
   const char* expected;  // a part of the one noted call; null: no notification
+  bool closed = false;   // the user quits while the run goes on, and it ends without a window
 };
 
 void PrintTo(const NotificationCase& c, std::ostream* out) {
@@ -301,11 +302,20 @@ TEST_P(EndOfARun, IsNotifiedWhenTheWindowIsNotActive) {
   }
   ASSERT_TRUE(h.waitUntil([&] { return h.window()->isActiveWindow() == c.windowActive; }));
   h.readyToInstall(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
-  h.installTool(ShellTool("exit " + QByteArray::number(c.status)));
+  Gate gate(h.scratchPath(QStringLiteral("gate")));
+  h.installTool(ShellTool((c.closed ? kWaitAtGate : QByteArray()) +
+                          "echo 'Write failed at offset 0x00008000.'\nexit " +
+                          QByteArray::number(c.status)));
   if (QLatin1String(c.mode) == QLatin1String("install")) {
     h.session().installFirmware();
   } else {
     h.session().checkDevice();
+  }
+  if (c.closed) {
+    ASSERT_TRUE(gate.hold(h));
+    h.dialogs().quitAnswer = true;
+    h.window()->close();
+    gate.release();
   }
   ASSERT_TRUE(h.waitForRun());
 
@@ -332,7 +342,12 @@ INSTANTIATE_TEST_SUITE_P(
         NotificationCase{"failed in the background", "install", 1, false,
                          "\"Flashing did not complete\""},
         NotificationCase{"installed in the active window", "install", 0, true, nullptr},
-        NotificationCase{"device check in the background", "info", 0, false, nullptr}));
+        NotificationCase{"device check in the background", "info", 0, false, nullptr},
+        NotificationCase{"installed after the window was closed", "install", 0, true,
+                         "\"Flashing complete\"", true},
+        NotificationCase{"failed after the window was closed", "install", 1, true,
+                         "\"Flashing did not complete\" \"Write failed at offset 0x00008000.\"",
+                         true}));
 
 TEST(EndOfARun, WithoutANotificationServiceTheRunEndsAsUsual) {
   Harness h;

@@ -135,6 +135,7 @@ TEST(FirmwareSelection, RefusedFileKeepsTheImageAdoptedBefore) {
   h.session().setDeviceState(DeviceStateReady);
   const QString good = h.makeImage(QStringLiteral("good.bin"), MakeImageBytes(64));
   h.session().selectFirmwareAtPath(good);
+  ASSERT_TRUE(h.waitForFacts());
   const QString log = h.log();
   const QString label = h.label("firmwareLabel")->text();
 

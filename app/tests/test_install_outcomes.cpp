@@ -119,7 +119,7 @@ TEST_P(InstallCompletes, FromCheckToSuccessAlertWithTheImageInTheFlash) {
   EXPECT_EQ(h.lastStatus(), 0);
   EXPECT_EQ(h.log(), QStringLiteral("Veltrin started.\n") +
                          RunLog(QStringLiteral("--info"), kOpened + geometry, 0) +
-                         AdoptedImageLog(image) + RunLog(InstallArguments(image), output, 0));
+                         AdoptedImageLog(image) + RunLog(InstallArguments(image, true), output, 0));
   EXPECT_EQ(h.session().deviceState(), DeviceStateReady);
   EXPECT_EQ(h.label("deviceDetailLabel")->text(), geometry.trimmed());
   EXPECT_EQ(h.label("operationLabel")->text(), QStringLiteral("Flashing complete"));

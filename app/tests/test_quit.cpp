@@ -1,10 +1,12 @@
 // Quitting during an installation, on screen and under the application's real event loop: the
-// question is asked once, whichever way the user quits, and an installation that ends while it is
-// asked takes its place.
+// question is asked once, whichever way the user quits; the installation goes on without the
+// window to its end, and only then does Veltrin end; one that ends while it is asked takes the
+// question's place.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -13,15 +15,18 @@
 #include <QTest>
 #include <QTimer>
 
+#include "desktop/LogFile.h"
 #include "test_support.h"
 
 namespace {
 
 // Answers every message box as it is shown: the quit question with "Quit", unless the run is to
-// end while it is asked, and any other box (the result alert) with its default button.
+// end while it is asked, and any other box (the result alert) with its default button. Once the
+// window has gone, the tool may end.
 class BoxAnswerer : public QObject {
  public:
-  BoxAnswerer(Gate& gate, bool endWhileAsked) : gate_(gate), endWhileAsked_(endWhileAsked) {
+  BoxAnswerer(Gate& gate, bool endWhileAsked, QWidget* window)
+      : gate_(gate), endWhileAsked_(endWhileAsked), window_(window) {
     qApp->installEventFilter(this);
   }
 
@@ -31,6 +36,9 @@ class BoxAnswerer : public QObject {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == window_ && event->type() == QEvent::Hide) {
+      gate_.release();
+    }
     auto* box = qobject_cast<QMessageBox*>(watched);
     if (!box || event->type() != QEvent::Show) {
       return false;
@@ -60,6 +68,7 @@ class BoxAnswerer : public QObject {
  private:
   Gate& gate_;
   bool endWhileAsked_;
+  QWidget* window_;
   QPointer<QMessageBox> question_;
 };
 
@@ -99,9 +108,8 @@ TEST_P(QuitQuestion, IsAskedOnceUnderTheRealEventLoop) {
   h.session().runLoaderWithArguments({"--firmware", image, "--yes"}, Session::RunMode::Install);
   ASSERT_TRUE(gate.hold(h));
 
-  BoxAnswerer answerer(gate, c.endWhileAsked);
-  // After the result alert, the user quits again. A tool that still waits at the gate when the
-  // application has quit goes on when the gate is destroyed.
+  BoxAnswerer answerer(gate, c.endWhileAsked, h.window());
+  // After the result alert, the user quits again.
   QObject::connect(&h.session(), &Session::runFinished, h.window(),
                    [&] { QTimer::singleShot(0, h.window(), [&] { c.quit(h); }); });
   // A guard against a loop that never ends, not a limit on how long quitting may take.
@@ -113,6 +121,11 @@ TEST_P(QuitQuestion, IsAskedOnceUnderTheRealEventLoop) {
   EXPECT_EQ(answerer.alerts, c.endWhileAsked ? 1 : 0);
   EXPECT_FALSE(answerer.questionSeenWithAlert);
   EXPECT_FALSE(h.window()->isVisible());
+  // Veltrin ended only once the installation had, and its record on disk holds the end.
+  EXPECT_EQ(h.finishedRuns(), 1);
+  QFile record(LogFile::defaultPath());
+  ASSERT_TRUE(record.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(record.readAll().endsWith("Process exited with code 0.\n"));
 }
 
 INSTANTIATE_TEST_SUITE_P(

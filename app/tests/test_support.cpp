@@ -71,13 +71,15 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
   return file.write(bytes) == bytes.size();
 }
 
-QString AdoptedImageLog(const QString& path) {
+QString Sha256Of(const QString& path) {
   QFile file(path);
   const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+QString AdoptedImageLog(const QString& path) {
   return QStringLiteral("Firmware selected: %1\nSize: %2 bytes, SHA-256: %3\n")
-      .arg(
-          path, QString::number(bytes.size()),
-          QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()));
+      .arg(path, QString::number(QFileInfo(path).size()), Sha256Of(path));
 }
 
 QByteArray ShellTool(const QByteArray& body) {

@@ -66,6 +66,9 @@ QByteArray MakeImageBytes(int size, int offset = 32,
 // Writes `bytes` to `path`, creating folders on the way. Returns false on failure.
 bool WriteFile(const QString& path, const QByteArray& bytes);
 
+// The SHA-256 of the file at `path`, in lower-case hexadecimal.
+QString Sha256Of(const QString& path);
+
 // The log lines of adopting the image at `path`: its path, then its exact size and SHA-256.
 QString AdoptedImageLog(const QString& path);
 

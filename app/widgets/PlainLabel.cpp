@@ -4,6 +4,8 @@
 #include <QTextLayout>
 #include <algorithm>
 
+#include "widgets/StatusDot.h"
+
 namespace {
 
 // The desktop's secondary and tertiary texts are its ordinary text colour made translucent, so
@@ -62,6 +64,8 @@ QColor PlainLabel::textColor() const {
       return SecondaryLabelColor(palette());
     case Tone::Tertiary:
       return TertiaryLabelColor(palette());
+    case Tone::Warning:  // the system red, as the status dot of a failed check
+      return StatusDot::colorFor(StatusDot::Tone::Red, palette());
     case Tone::Primary:
       break;
   }

@@ -17,7 +17,7 @@ class PlainLabel : public QLabel {
 
  public:
   enum class Elide { Tail, Middle };
-  enum class Tone { Primary, Secondary, Tertiary };
+  enum class Tone { Primary, Secondary, Tertiary, Warning };
 
   explicit PlainLabel(QWidget* parent = nullptr);
 

@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -74,6 +75,7 @@ void MainWindow::connectSession() {
     }
   });
   connect(&session_, &Session::runFinished, this, &MainWindow::tellTheEnd);
+  connect(&session_, &Session::lastInstallationChanged, this, &MainWindow::refreshTexts);
 
   connect(languageControl_, &SegmentedControl::segmentClicked, this, &MainWindow::languageSelected);
   connect(checkButton_, &QPushButton::clicked, &session_, &Session::checkDevice);
@@ -107,7 +109,8 @@ void MainWindow::updateButtons() {
   chooseButton_->setEnabled(!busy);
   builtinButton_->setEnabled(!busy && !session_.bundledFirmwarePath().isEmpty());
   installButton_->setEnabled(!busy && session_.deviceState() == DeviceStateReady &&
-                             !session_.firmwarePath().isEmpty());
+                             !session_.firmwarePath().isEmpty() &&
+                             !session_.firmwareFactsPending());
   if (!busy) {
     restoreButtonFocus();
   }
@@ -137,6 +140,12 @@ void MainWindow::refreshTexts() {
   // The demo bundle says so in its title, so its window is never taken for the real installer.
   setWindowTitle(session_.isDemo() ? L("window.demo") : QStringLiteral("Veltrin"));
   subtitleLabel_->setText(L("subtitle"));
+  const auto last = session_.lastInstallation();
+  const QString unfinished = last ? DescribeUnfinishedInstallation(*last) : QString();
+  unfinishedLabel_->setText(unfinished);
+  unfinishedLabel_->setToolTip(unfinished);
+  unfinishedLabel_->setVisible(!unfinished.isEmpty());
+  subtitleLabel_->setVisible(unfinished.isEmpty());
   deviceCaptionLabel_->setText(L("device.caption"));
   firmwareCaptionLabel_->setText(L("firmware.caption"));
   logCaptionLabel_->setText(L("log.caption"));
@@ -228,7 +237,8 @@ void MainWindow::showProgress(double value) {
 
 void MainWindow::tellTheEnd(int status, Session::RunMode mode) {
   closeAllowed_ = false;
-  if (mode != Session::RunMode::Install) {
+  // A window the user closed during the installation tells nothing: the desktop does.
+  if (mode != Session::RunMode::Install || !isVisible()) {
     return;
   }
   // A question about quitting during the installation is moot now: the result is seen alone.
@@ -263,6 +273,13 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   QWidget::closeEvent(event);
+  emit closed();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  // A window brought back asks again before it closes during the installation.
+  closeAllowed_ = false;
+  QWidget::showEvent(event);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {

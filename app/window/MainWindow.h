@@ -54,9 +54,12 @@ class MainWindow : public QWidget {
   void languageSelected(int segment);
   // The footer link was clicked.
   void websiteRequested();
+  // The window has closed (the user may have let an installation go on without it).
+  void closed();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -78,6 +81,7 @@ class MainWindow : public QWidget {
   bool closeAllowed_ = false;  // the user chose to quit during this installation
 
   PlainLabel* subtitleLabel_ = nullptr;
+  PlainLabel* unfinishedLabel_ = nullptr;  // in the subtitle's place while it has something to say
   SegmentedControl* languageControl_ = nullptr;
   WaitGirlView* girlView_ = nullptr;
   PlainLabel* deviceCaptionLabel_ = nullptr;

@@ -115,6 +115,12 @@ void MainWindow::buildLayout() {
   subtitleLabel_ = Place(
       MakeLabel(this, "subtitleLabel", SystemFont(13, QFont::Normal), PlainLabel::Tone::Secondary),
       this, 27, 530, 520, 18);
+  // An installation that did not complete is said where the subtitle is, on up to two lines.
+  unfinishedLabel_ = Place(MakeLabel(this, "unfinishedLabel", SystemFont(12, QFont::DemiBold),
+                                     PlainLabel::Tone::Warning),
+                           this, 27, 518, 600, 32);
+  unfinishedLabel_->setMaxLines(2);
+  unfinishedLabel_->hide();
   languageControl_ =
       Place(Named(new SegmentedControl({QStringLiteral("EN"), QStringLiteral("RU")}, this),
                   "languageControl"),

@@ -5,9 +5,9 @@
 //
 // Where: the file "installations.log" in the folder of Veltrin's own log (`default_path`):
 // $XDG_STATE_HOME/veltrin/ on Linux and other Unix systems (~/.local/state/veltrin/ when
-// XDG_STATE_HOME is unset or not an absolute path), ~/Library/Logs/Veltrin/ on macOS. The
-// simulated sampler's programs (the demo bundle's tool, vtflash-sim) keep theirs beside it in
-// "demo-installations.log", so that a demo never stands for the state of the user's sampler.
+// XDG_STATE_HOME is unset or not an absolute path), ~/Library/Logs/Veltrin/ on macOS. The demo
+// bundle's simulated tool keeps its own beside it in "demo-installations.log", so that a demo
+// never stands for the state of the user's sampler.
 //
 // The format, written down here once. Text, one event a line, each line ended by a line feed and
 // appended with a single write (O_APPEND), so the lines of two tools never mix; fields are

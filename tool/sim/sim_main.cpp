@@ -32,7 +32,12 @@ demo_image platform_demo_image() {
 }
 
 std::string platform_record_path() {
+#ifdef VTFLASH_DEMO
+  // The demo's installations never stand for the state of the user's own sampler.
   return record::default_path(record::demo_file_name);
+#else
+  return record::default_path();
+#endif
 }
 
 }  // namespace vt

@@ -46,7 +46,7 @@ TEST_P(InstallationRecord, TellsHowTheLastInstallationEnded) {
   const std::string image = dir.file("os image\t1.bin");
   vt::test::write_file(image, vt::test::make_image(3 * 32768 + 300));
   const std::string home = dir.file("state");
-  const std::string path = home + "/veltrin/demo-installations.log";  // a simulated sampler's
+  const std::string path = home + "/veltrin/installations.log";
   if (c.folder == state::not_a_folder) {
     vt::test::write_file(home, {});
   } else if (c.folder == state::full_file) {

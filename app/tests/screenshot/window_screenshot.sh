@@ -28,6 +28,10 @@ export DISPLAY=":$(cat "$work/display")"
 export XDG_CONFIG_HOME="$work/config"
 mkdir -p "$XDG_CONFIG_HOME/Tarnwick"
 printf '[General]\nInterfaceLanguage=%s\n' "$language" >"$XDG_CONFIG_HOME/Tarnwick/Veltrin.conf"
+# A runtime folder of its own too: Veltrin runs once per session, and the demo plugs in its
+# simulated sampler there.
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
 
 "$app" >"$work/app.log" 2>&1 &
