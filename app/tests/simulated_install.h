@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QPushButton>
 #include <QString>
 
 #include "expected_output.h"

@@ -4,13 +4,10 @@
 // shown as one with an alert, the bar stays where the tool stopped, and the buttons come back.
 
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <QFile>
 #include <QProcess>
-#include <QPushButton>
 #include <QRegularExpression>
-#include <algorithm>
 #include <cctype>
 #include <string>
 #include <vector>

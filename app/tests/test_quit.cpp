@@ -5,71 +5,60 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 
 #include "desktop/LogFile.h"
 #include "test_support.h"
 
 namespace {
 
-// Answers every message box as it is shown: the quit question with "Quit", unless the run is to
-// end while it is asked, and any other box (the result alert) with its default button. Once the
-// window has gone, the tool may end.
-class BoxAnswerer : public QObject {
- public:
-  BoxAnswerer(Gate& gate, bool endWhileAsked, QWidget* window)
-      : gate_(gate), endWhileAsked_(endWhileAsked), window_(window) {
+// Answers each message box as it is shown: the quit question with "Quit" (or, to see the run end
+// while it is asked, by letting the tool go on), the result alert with its button. Once the window
+// has gone, the tool goes on.
+struct BoxAnswerer : QObject {
+  BoxAnswerer(Gate& g, bool endWhileAsked, QWidget* w) : gate(g), ending(endWhileAsked), window(w) {
     qApp->installEventFilter(this);
   }
-
-  int questions = 0;
-  int alerts = 0;
-  bool questionSeenWithAlert = false;
-
- protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched == window_ && event->type() == QEvent::Hide) {
-      gate_.release();
-    }
     auto* box = qobject_cast<QMessageBox*>(watched);
-    if (!box || event->type() != QEvent::Show) {
-      return false;
-    }
-    QPushButton* quit = nullptr;
-    for (QAbstractButton* button : box->buttons()) {
-      if (button->text() == QLatin1String("Quit")) {
-        quit = static_cast<QPushButton*>(button);
-      }
-    }
-    if (quit) {
-      question_ = box;
-      ++questions;
-      if (endWhileAsked_) {
-        gate_.release();
+    if (watched == window && event->type() == QEvent::Hide) {
+      gate.release();
+    } else if (box && event->type() == QEvent::Show) {
+      const QList<QAbstractButton*> buttons = box->buttons();
+      const auto quit = std::find_if(buttons.begin(), buttons.end(),
+                                     [](QAbstractButton* b) { return b->text() == "Quit"; });
+      if (quit == buttons.end()) {
+        ++alerts;
+        questionSeenWithAlert = question && question->isVisible();
+        QTimer::singleShot(0, box, &QMessageBox::accept);
       } else {
-        QTimer::singleShot(0, quit, &QPushButton::click);
+        ++questions;
+        question = box;
+        if (ending) {
+          gate.release();
+        } else {
+          QTimer::singleShot(0, *quit, &QAbstractButton::click);
+        }
       }
-    } else {
-      ++alerts;
-      questionSeenWithAlert = question_ && question_->isVisible();
-      QTimer::singleShot(0, box, &QMessageBox::accept);
     }
     return false;
   }
-
- private:
-  Gate& gate_;
-  bool endWhileAsked_;
-  QWidget* window_;
-  QPointer<QMessageBox> question_;
+  Gate& gate;
+  bool ending;
+  QWidget* window;
+  QPointer<QMessageBox> question;
+  int questions = 0;
+  int alerts = 0;
+  bool questionSeenWithAlert = false;
 };
 
 struct QuitWay {

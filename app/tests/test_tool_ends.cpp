@@ -6,12 +6,7 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QPushButton>
 #include <QRegularExpression>
-#include <algorithm>
-#include <cctype>
-#include <string>
-#include <vector>
 
 #include "session/ToolRunner.h"
 #include "simulated_install.h"

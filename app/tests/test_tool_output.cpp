@@ -4,16 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 
-#include "expected_output.h"
 #include "fake_tools.h"
 #include "test_support.h"
-#include "widgets/PlainLabel.h"
-#include "widgets/SegmentedControl.h"
-#include "widgets/WaitGirlView.h"
 
 namespace {
 

@@ -6,15 +6,12 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
 #include <optional>
-#include <vector>
 
 #include "widgets/WaitGirlView.h"
-#include "widgets/wait_girl_frames.h"
 
 namespace {
 

@@ -129,6 +129,8 @@ void MainWindow::buildLayout() {
   // A screen reader says the language's name, each in its own language, not two letters.
   languageControl_->segment(0)->setAccessibleName(QStringLiteral("English"));
   languageControl_->segment(1)->setAccessibleName(QStringLiteral("Русский"));
+  languageControl_->segment(0)->setObjectName(QStringLiteral("englishSegment"));
+  languageControl_->segment(1)->setObjectName(QStringLiteral("russianSegment"));
   girlView_ = Place(Named(new WaitGirlView(this), "girlView"), this, 24, 332, 260, 184);
 
   CardView* device = MakeCard(this, "deviceCard", 300, 416, 436, 100);
