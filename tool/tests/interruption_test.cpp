@@ -6,7 +6,6 @@
 // The computer is kept awake meanwhile: logind (python3-dbusmock's template, on a private bus
 // that stands for the system bus) lists the tool's inhibitor at the gate, and no longer once the
 // tool has ended, whatever way it ended.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <systemd/sd-bus.h>
@@ -44,11 +43,10 @@ struct bus_unref {
   void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
 };
 
-// What the private bus that stands for the system bus offers: a logind that grants the inhibitor,
-// one that refuses it (as it does to a session over SSH), or none at all.
+// A private bus that stands for the system bus, with python3-dbusmock's logind on it: one that
+// grants the inhibitor, one that refuses it (as it does to a session over SSH), or none at all.
 enum class logind { grants, refuses, absent };
 
-// A private bus with python3-dbusmock's logind on it (or without one), for the whole suite.
 class logind_mock {
  public:
   explicit logind_mock(logind kind) {
@@ -245,7 +243,6 @@ TEST_P(Interruption, EndsWhereItSaysWithTheFlashInWholeSteps) {
     EXPECT_EQ(out.substr(out.size() - c.says.size()), c.says) << out;
     EXPECT_EQ(out.find(warning) != std::string::npos, !c.signals.empty() && installing) << out;
     EXPECT_EQ(out.find(warning), out.rfind(warning)) << "warned more than once:\n" << out;
-    // Said once when logind refuses; nothing is said where no logind answers.
     EXPECT_EQ(out.find(sleep_warning) != std::string::npos, c.bus == logind::refuses) << out;
     EXPECT_EQ(out.find(sleep_warning), out.rfind(sleep_warning)) << out;
   }
@@ -255,6 +252,7 @@ TEST_P(Interruption, EndsWhereItSaysWithTheFlashInWholeSteps) {
 const std::string run_again = " Run the installation again before restarting the MPC4000.\n";
 const std::string completion =
     "OS upload complete. Restart the MPC4000 after the device reports completion.\n";
+constexpr logind refuses = logind::refuses, absent = logind::absent;
 
 INSTANTIATE_TEST_SUITE_P(
     Matrix, Interruption,
@@ -316,26 +314,10 @@ INSTANTIATE_TEST_SUITE_P(
                      3,
                      0},
         // Without logind's hold the installation goes on all the same.
-        interruption{"InhibitorRefused",
-                     "erase1",
-                     reader::stays,
-                     {},
-                     "",
-                     0,
-                     completion,
-                     4,
-                     4,
-                     logind::refuses},
-        interruption{"NoLogindOnTheBus",
-                     "write1",
-                     reader::stays,
-                     {},
-                     "",
-                     0,
-                     completion,
-                     4,
-                     4,
-                     logind::absent},
+        interruption{
+            "InhibitorRefused", "erase1", reader::stays, {}, "", 0, completion, 4, 4, refuses},
+        interruption{
+            "NoLogindOnTheBus", "write1", reader::stays, {}, "", 0, completion, 4, 4, absent},
         // Before the first erase nothing is at stake: Ctrl-C ends the tool as usual.
         interruption{"CtrlCBeforeTheErase", "geometry", reader::stays, {SIGINT}, "", -1, "", 0, 0}),
     [](const auto& test) { return std::string(test.param.name); });
