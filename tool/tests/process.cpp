@@ -17,6 +17,7 @@
 #include <future>
 #include <iterator>
 #include <stdexcept>
+#include <utility>
 
 extern char** environ;
 
@@ -142,11 +143,7 @@ child_process::child_process(const std::string& program, const std::vector<std::
   std::vector<char*> argv = pointers(argv_strings);
   std::vector<char*> envp = pointers(env_strings);
 
-  int input[2];
-  if (::pipe2(input, O_CLOEXEC) != 0) {
-    throw std::runtime_error("pipe failed");
-  }
-  input_fd_ = input[1];
+  pipe_pair input;
   int child_end = -1;
   if (kind == output_kind::pipe) {
     int fds[2];
@@ -182,14 +179,14 @@ child_process::child_process(const std::string& program, const std::vector<std::
       ::setsid();
       ::ioctl(child_end, TIOCSCTTY, 0);
     }
-    ::dup2(input[0], 0);
+    ::dup2(input.fd[0], 0);
     ::dup2(child_end, 1);
     ::dup2(child_end, 2);
     ::execve(program.c_str(), argv.data(), envp.data());
     ::_exit(127);
   }
   ::close(child_end);
-  ::close(input[0]);
+  input_fd_ = std::exchange(input.fd[1], -1);
   pid_ = pid;
 }
 

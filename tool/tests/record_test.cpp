@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
