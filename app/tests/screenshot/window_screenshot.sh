@@ -4,25 +4,20 @@
 # Usage: window_screenshot.sh VELTRIN_EXECUTABLE OUTPUT_PNG [LANGUAGE]
 set -euo pipefail
 
+# On a virtual display of its own.
+if [ -z "${VELTRIN_SCREENSHOT_DISPLAY:-}" ]; then
+  VELTRIN_SCREENSHOT_DISPLAY=1 exec "$(dirname "$0")/../on_xvfb.sh" "$0" "$@"
+fi
 app=$1
 shot=$2
 language=${3:-en}
 work=$(mktemp -d)
-xvfb_pid=
 app_pid=
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-# Xvfb picks a free display number and writes it to fd 3.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=":$(cat "$work/display")"
 
 # A settings folder of its own, so the language is the one asked for.
 export XDG_CONFIG_HOME="$work/config"
@@ -32,7 +27,6 @@ printf '[General]\nInterfaceLanguage=%s\n' "$language" >"$XDG_CONFIG_HOME/Tarnwi
 # simulated sampler there.
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-export QT_QPA_PLATFORM=xcb
 
 "$app" >"$work/app.log" 2>&1 &
 app_pid=$!
