@@ -221,6 +221,10 @@ void Session::factsRead() {
     appendLog(DescribeImageFacts(firmwareFacts_) + QLatin1Char('\n'));
   }
   emit firmwareChanged();
+  // A sampler that arrived meanwhile is checked now.
+  if (!bounceTimer_.isActive()) {
+    applyPresence();
+  }
 }
 
 void Session::readLastInstallation() {

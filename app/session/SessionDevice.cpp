@@ -35,7 +35,9 @@ void Session::presenceReported(bool connected) {
 
 void Session::applyPresence() {
   // During a run the tool reports a lost sampler itself; what changed applies once it has ended.
-  if (currentTask_ || !reportedPresence_ || reportedPresence_ == appliedPresence_) {
+  // An image being read keeps its lines together in the log: the check follows them.
+  if (currentTask_ || factsPending_ || !reportedPresence_ ||
+      reportedPresence_ == appliedPresence_) {
     return;
   }
   appliedPresence_ = reportedPresence_;
