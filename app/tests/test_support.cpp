@@ -1,6 +1,8 @@
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -138,7 +140,17 @@ bool Gate::release() {
   if (fd_ < 0) {
     return false;
   }
+  // A tool that was killed at the gate has closed it: the write fails instead of raising SIGPIPE.
+  sigset_t pipe;
+  sigset_t before;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, &before);
   const bool written = ::write(fd_, "go\n", 3) == 3;
+  const timespec none = {0, 0};
+  while (sigtimedwait(&pipe, nullptr, &none) == SIGPIPE) {
+  }
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
   ::close(fd_);
   fd_ = -1;
   return written;
