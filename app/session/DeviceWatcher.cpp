@@ -8,6 +8,19 @@ DeviceWatcher::DeviceWatcher(QObject* parent) : QObject(parent) {
   connect(&process_, &QProcess::readyReadStandardOutput, this, &DeviceWatcher::readLines);
 }
 
+DeviceWatcher::~DeviceWatcher() {
+  if (process_.state() == QProcess::NotRunning) {
+    return;
+  }
+  process_.disconnect(this);
+  process_.closeWriteChannel();
+  // It stops within a moment of its input's end; it holds no device, so a stuck one is killed.
+  if (!process_.waitForFinished(1000)) {
+    process_.kill();
+    process_.waitForFinished();
+  }
+}
+
 void DeviceWatcher::start(const QString& program) {
   const QFileInfo file(program);
   if (process_.state() != QProcess::NotRunning || !file.isFile() || !file.isExecutable()) {

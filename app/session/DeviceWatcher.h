@@ -14,6 +14,8 @@ class DeviceWatcher : public QObject {
 
  public:
   explicit DeviceWatcher(QObject* parent = nullptr);
+  // Ends the watcher the way it is meant to end, by closing its input, and reaps it.
+  ~DeviceWatcher() override;
 
   // Starts `program --watch`. Nothing when one already runs.
   void start(const QString& program);
