@@ -1,7 +1,5 @@
 #include "session/DeviceWatcher.h"
 
-#include <QFileInfo>
-
 DeviceWatcher::DeviceWatcher(QObject* parent) : QObject(parent) {
   // The tool's messages go nowhere: the window's log belongs to the checks and installations.
   process_.setStandardErrorFile(QProcess::nullDevice());
@@ -22,8 +20,8 @@ DeviceWatcher::~DeviceWatcher() {
 }
 
 void DeviceWatcher::start(const QString& program) {
-  const QFileInfo file(program);
-  if (process_.state() != QProcess::NotRunning || !file.isFile() || !file.isExecutable()) {
+  // A program that is missing or cannot run fails to start, and that is all: nothing is said.
+  if (process_.state() != QProcess::NotRunning) {
     return;
   }
   process_.start(program, {QStringLiteral("--watch")});
