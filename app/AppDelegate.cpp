@@ -155,10 +155,8 @@ void AppDelegate::runFinished(int status, Session::RunMode mode) {
   }
   // Nobody looks at a window: the desktop tells how the installation ended, then Veltrin ends.
   if (mode == Session::RunMode::Install && notifier_) {
-    QString text = status == 0 ? L("done.text") : session_.lastOutputLine();
-    if (status != 0 && session_.eraseBegan()) {
-      text += QStringLiteral("\n\n") + L("failed.erased");
-    }
+    const QString text =
+        status == 0 ? L("done.text") : session_.failedInstallationText(session_.lastOutputLine());
     notifier_->notify(status == 0 ? L("done.title") : L("failed.title"), text);
   }
   QCoreApplication::quit();

@@ -107,10 +107,11 @@ class Session : public QObject {
   RunMode runMode() const { return currentMode_; }
   // The mode of the run under way as its name, "info" or "install"; a null string when idle.
   QString currentMode() const;
-  // The tool of the current or last run had begun to erase the flash.
-  bool eraseBegan() const { return eraseBegan_; }
   // The last line the tool of the current or last run printed, trimmed.
   QString lastOutputLine() const { return lastOutputLine_; }
+  // How a failed installation is told: `reason`, and once the erase had begun, that the sampler
+  // holds no complete OS now and what to do.
+  QString failedInstallationText(const QString& reason) const;
 
   // Reads the last installation the tool recorded, off the GUI thread; lastInstallationChanged
   // follows. Done at launch and after each run.

@@ -160,6 +160,10 @@ void Session::parseProgressFromText(const QString& text) {
   }
 }
 
+QString Session::failedInstallationText(const QString& reason) const {
+  return eraseBegan_ ? reason + QStringLiteral("\n\n") + L("failed.erased") : reason;
+}
+
 void Session::handleTaskFinished(int status, RunMode mode) {
   const bool hadProcess = currentTask_ != nullptr;
   releaseTask();

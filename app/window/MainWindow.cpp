@@ -245,11 +245,8 @@ void MainWindow::tellTheEnd(int status, Session::RunMode mode) {
   dialogs_.withdrawQuestion();
   const bool succeeded = status == 0;
   const QString title = succeeded ? L("done.title") : L("failed.title");
-  QString text = succeeded ? L("done.text") : L("failed.text");
-  // Once the erase has begun the sampler holds no complete OS: the user must know what to do.
-  if (!succeeded && session_.eraseBegan()) {
-    text += QStringLiteral("\n\n") + L("failed.erased");
-  }
+  const QString text =
+      succeeded ? L("done.text") : session_.failedInstallationText(L("failed.text"));
   // A window in the background would keep the alert unseen: the desktop says it too.
   if (notifier_ && !isActiveWindow()) {
     notifier_->notify(title, text);
