@@ -16,11 +16,10 @@ namespace vt::record {
 namespace {
 
 std::string small_file(const std::string& path) {
-  std::string reason;
-  const image::file_descriptor file = image::open_regular_file(path.c_str(), reason);
-  char buffer[4096];
-  const ssize_t n = file ? ::read(file.get(), buffer, sizeof buffer) : -1;
-  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+  std::uint8_t buffer[4096];
+  const long n = image::read_head(path.c_str(), buffer, sizeof buffer);
+  return n > 0 ? std::string(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(n))
+               : std::string();
 }
 
 // The kernel's id of this boot of the system, a UUID.
