@@ -9,11 +9,15 @@
 
 #include "record_lines.h"
 
-#if defined(__linux__)
+#if defined(__APPLE__)
+#include <sys/sysctl.h>
+#endif
 
 namespace vt::record {
 
 namespace {
+
+#if defined(__linux__)
 
 std::string small_file(const std::string& path) {
   std::uint8_t buffer[4096];
@@ -31,16 +35,16 @@ std::string boot_id() {
   return id.empty() || id.find_first_of(" \\") != std::string::npos ? "-" : id;
 }
 
-// The state (field 3) and start time (field 22, in clock ticks since the boot) of a process,
-// from /proc/PID/stat; the name in field 2 may hold spaces and parentheses, so the fields after
-// it are counted from its last parenthesis.
-bool process_stat(long long pid, char& state, unsigned long long& start) {
+// Whether the process has ended (a zombie, or dead), and its start time in clock ticks since the
+// boot: fields 3 and 22 of /proc/PID/stat. The name in field 2 may hold spaces and parentheses,
+// so the fields after it are counted from its last parenthesis.
+bool process_info(long long pid, bool& ended, unsigned long long& start) {
   const std::string stat = small_file("/proc/" + std::to_string(pid) + "/stat");
   const std::size_t name_end = stat.rfind(')');
   if (name_end == std::string::npos || name_end + 2 >= stat.size()) {
     return false;
   }
-  state = stat[name_end + 2];
+  ended = stat[name_end + 2] == 'Z' || stat[name_end + 2] == 'X';
   std::size_t at = name_end + 2;
   for (int field = 3; field < 22 && at != std::string::npos; ++field) {
     at = stat.find(' ', at);
@@ -53,33 +57,7 @@ bool process_stat(long long pid, char& state, unsigned long long& start) {
   return true;
 }
 
-}  // namespace
-
-process_id this_process() {
-  process_id process;
-  process.boot = boot_id();
-  process.pid = ::getpid();
-  char state = 0;
-  process_stat(process.pid, state, process.start);
-  return process;
-}
-
-bool is_alive(const process_id& process) {
-  char state = 0;
-  unsigned long long start = 0;
-  return process.boot == boot_id() && process_stat(process.pid, state, start) &&
-         start == process.start && state != 'Z' && state != 'X';
-}
-
-}  // namespace vt::record
-
 #elif defined(__APPLE__)
-
-#include <sys/sysctl.h>
-
-namespace vt::record {
-
-namespace {
 
 std::string boot_id() {
   char uuid[64] = {};
@@ -104,7 +82,11 @@ bool process_info(long long pid, bool& ended, unsigned long long& start) {
   return true;
 }
 
+#endif
+
 }  // namespace
+
+#if defined(__linux__) || defined(__APPLE__)
 
 process_id this_process() {
   process_id process;
@@ -122,11 +104,7 @@ bool is_alive(const process_id& process) {
          start == process.start && !ended;
 }
 
-}  // namespace vt::record
-
 #else
-
-namespace vt::record {
 
 // Without a boot id or start times only the process id is known: a process id given to another
 // program since reads as still running.
@@ -140,6 +118,6 @@ bool is_alive(const process_id& process) {
   return ::kill(static_cast<pid_t>(process.pid), 0) == 0 || errno == EPERM;
 }
 
-}  // namespace vt::record
-
 #endif
+
+}  // namespace vt::record
