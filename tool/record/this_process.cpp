@@ -9,18 +9,21 @@
 
 #include "record_lines.h"
 
-#if defined(__linux__)
+#if defined(__APPLE__)
+#include <sys/sysctl.h>
+#endif
 
 namespace vt::record {
 
 namespace {
 
+#if defined(__linux__)
+
 std::string small_file(const std::string& path) {
-  std::string reason;
-  const image::file_descriptor file = image::open_regular_file(path.c_str(), reason);
-  char buffer[4096];
-  const ssize_t n = file ? ::read(file.get(), buffer, sizeof buffer) : -1;
-  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+  std::uint8_t buffer[4096];
+  const long n = image::read_head(path.c_str(), buffer, sizeof buffer);
+  return n > 0 ? std::string(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(n))
+               : std::string();
 }
 
 // The kernel's id of this boot of the system, a UUID.
@@ -32,16 +35,16 @@ std::string boot_id() {
   return id.empty() || id.find_first_of(" \\") != std::string::npos ? "-" : id;
 }
 
-// The state (field 3) and start time (field 22, in clock ticks since the boot) of a process,
-// from /proc/PID/stat; the name in field 2 may hold spaces and parentheses, so the fields after
-// it are counted from its last parenthesis.
-bool process_stat(long long pid, char& state, unsigned long long& start) {
+// Whether the process has ended (a zombie, or dead), and its start time in clock ticks since the
+// boot: fields 3 and 22 of /proc/PID/stat. The name in field 2 may hold spaces and parentheses,
+// so the fields after it are counted from its last parenthesis.
+bool process_info(long long pid, bool& ended, unsigned long long& start) {
   const std::string stat = small_file("/proc/" + std::to_string(pid) + "/stat");
   const std::size_t name_end = stat.rfind(')');
   if (name_end == std::string::npos || name_end + 2 >= stat.size()) {
     return false;
   }
-  state = stat[name_end + 2];
+  ended = stat[name_end + 2] == 'Z' || stat[name_end + 2] == 'X';
   std::size_t at = name_end + 2;
   for (int field = 3; field < 22 && at != std::string::npos; ++field) {
     at = stat.find(' ', at);
@@ -54,33 +57,7 @@ bool process_stat(long long pid, char& state, unsigned long long& start) {
   return true;
 }
 
-}  // namespace
-
-process_id this_process() {
-  process_id process;
-  process.boot = boot_id();
-  process.pid = ::getpid();
-  char state = 0;
-  process_stat(process.pid, state, process.start);
-  return process;
-}
-
-bool is_alive(const process_id& process) {
-  char state = 0;
-  unsigned long long start = 0;
-  return process.boot == boot_id() && process_stat(process.pid, state, start) &&
-         start == process.start && state != 'Z' && state != 'X';
-}
-
-}  // namespace vt::record
-
 #elif defined(__APPLE__)
-
-#include <sys/sysctl.h>
-
-namespace vt::record {
-
-namespace {
 
 std::string boot_id() {
   char uuid[64] = {};
@@ -105,7 +82,11 @@ bool process_info(long long pid, bool& ended, unsigned long long& start) {
   return true;
 }
 
+#endif
+
 }  // namespace
+
+#if defined(__linux__) || defined(__APPLE__)
 
 process_id this_process() {
   process_id process;
@@ -123,11 +104,7 @@ bool is_alive(const process_id& process) {
          start == process.start && !ended;
 }
 
-}  // namespace vt::record
-
 #else
-
-namespace vt::record {
 
 // Without a boot id or start times only the process id is known: a process id given to another
 // program since reads as still running.
@@ -141,6 +118,6 @@ bool is_alive(const process_id& process) {
   return ::kill(static_cast<pid_t>(process.pid), 0) == 0 || errno == EPERM;
 }
 
-}  // namespace vt::record
-
 #endif
+
+}  // namespace vt::record

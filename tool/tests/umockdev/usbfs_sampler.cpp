@@ -178,6 +178,8 @@ struct usbfs_sampler::bus {
   bus& operator=(const bus&) = delete;
 
   void plug_in();
+  // The sampler on the bus, its node served by the handler: at the start and when plugged again.
+  void add_device();
   static gboolean on_ioctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
   static void on_connected(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
   static void on_vanished(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
@@ -220,7 +222,22 @@ void usbfs_sampler::bus::plug_in() {
   gchar* root_dir = umockdev_testbed_get_root_dir(testbed.get());
   root = root_dir;
   g_free(root_dir);
+  if (setup.hold) {
+    loader.on_step([this](sim::phase where, std::uint32_t index) {
+      hold_due = hold_due || (where == setup.hold_phase && index == setup.hold_index);
+    });
+  }
+  handler.reset(umockdev_ioctl_base_new());
+  g_signal_connect(handler.get(), "handle-ioctl", G_CALLBACK(on_ioctl), this);
+  g_signal_connect(handler.get(), "client-connected", G_CALLBACK(on_connected), this);
+  g_signal_connect(handler.get(), "client-vanished", G_CALLBACK(on_vanished), this);
+  add_device();
+  if (setup.node_locked && ::chmod((root + device_node).c_str(), 0) != 0) {
+    throw std::runtime_error("could not lock " + root + device_node);
+  }
+}
 
+void usbfs_sampler::bus::add_device() {
   GError* error = nullptr;
   if (!umockdev_testbed_add_from_string(testbed.get(), device_record().c_str(), &error)) {
     const std::string reason = error != nullptr ? error->message : "unknown error";
@@ -231,22 +248,10 @@ void usbfs_sampler::bus::plug_in() {
   umockdev_testbed_set_attribute_binary(
       testbed.get(), (std::string("/sys/devices/usb1/") + sysfs_name).c_str(), "product",
       reinterpret_cast<guint8*>(product.data()), static_cast<gint>(product.size()));
-  if (setup.hold) {
-    loader.on_step([this](sim::phase where, std::uint32_t index) {
-      hold_due = hold_due || (where == setup.hold_phase && index == setup.hold_index);
-    });
-  }
-  handler.reset(umockdev_ioctl_base_new());
-  g_signal_connect(handler.get(), "handle-ioctl", G_CALLBACK(on_ioctl), this);
-  g_signal_connect(handler.get(), "client-connected", G_CALLBACK(on_connected), this);
-  g_signal_connect(handler.get(), "client-vanished", G_CALLBACK(on_vanished), this);
   if (!umockdev_testbed_attach_ioctl(testbed.get(), device_node, handler.get(), &error)) {
     const std::string reason = error != nullptr ? error->message : "unknown error";
     g_clear_error(&error);
     throw std::runtime_error("umockdev could not attach the usbfs handler: " + reason);
-  }
-  if (setup.node_locked && ::chmod((root + device_node).c_str(), 0) != 0) {
-    throw std::runtime_error("could not lock " + root + device_node);
   }
 }
 
@@ -460,11 +465,7 @@ void usbfs_sampler::unplug() {
 }
 
 void usbfs_sampler::plug() {
-  if (!umockdev_testbed_add_from_string(bus_->testbed.get(), device_record().c_str(), nullptr) ||
-      !umockdev_testbed_attach_ioctl(bus_->testbed.get(), device_node, bus_->handler.get(),
-                                     nullptr)) {
-    throw std::runtime_error("umockdev could not plug the sampler in again");
-  }
+  bus_->add_device();
 }
 
 process_result usbfs_sampler::run(const std::string& program,
