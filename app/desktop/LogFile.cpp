@@ -1,22 +1,16 @@
 #include "desktop/LogFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
+
+#include "install_record.h"
 
 LogFile::LogFile(QString path, qint64 sizeLimit) : path_(std::move(path)), sizeLimit_(sizeLimit) {}
 
 QString LogFile::defaultPath() {
-#ifdef Q_OS_MACOS
-  return QDir::homePath() + QStringLiteral("/Library/Logs/Veltrin/veltrin.log");
-#else
-  // A relative XDG_STATE_HOME is invalid and ignored, as the base directory rules say.
-  QString state = qEnvironmentVariable("XDG_STATE_HOME");
-  if (state.isEmpty() || QDir::isRelativePath(state)) {
-    state = QDir::homePath() + QStringLiteral("/.local/state");
-  }
-  return state + QStringLiteral("/veltrin/veltrin.log");
-#endif
+  // The folder the flash tool keeps its installation record in: the two are always side by side.
+  return QFile::decodeName(vt::record::default_path("veltrin.log").c_str());
 }
 
 bool LogFile::beginRun(const QDateTime& when, QString* error) {
