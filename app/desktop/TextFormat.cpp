@@ -4,24 +4,40 @@
 
 namespace {
 
-QString ReplaceFirst(const QString& format, QLatin1StringView placeholder, const QString& value) {
-  const qsizetype at = format.indexOf(placeholder);
+// Replaces the first `placeholder` at or after `from` in `text` with `value`; returns where the
+// value ends, or -1 when there is no placeholder left.
+qsizetype ReplaceFirst(QString& text, QLatin1StringView placeholder, const QString& value,
+                       qsizetype from = 0) {
+  const qsizetype at = text.indexOf(placeholder, from);
   if (at < 0) {
-    return format;
+    return -1;
   }
-  QString result = format;
-  result.replace(at, placeholder.size(), value);
-  return result;
+  text.replace(at, placeholder.size(), value);
+  return at + value.size();
 }
 
 }  // namespace
 
 QString FormatWithString(const QString& format, const QString& value) {
-  return ReplaceFirst(format, QLatin1StringView("%@"), value);
+  QString text = format;
+  ReplaceFirst(text, QLatin1StringView("%@"), value);
+  return text;
+}
+
+QString FormatWithTwoStrings(const QString& format, const QString& first, const QString& second) {
+  // The second value goes after the first, so a "%@" inside the first (a path may hold one) stays.
+  QString text = format;
+  const qsizetype end = ReplaceFirst(text, QLatin1StringView("%@"), first);
+  if (end >= 0) {
+    ReplaceFirst(text, QLatin1StringView("%@"), second, end);
+  }
+  return text;
 }
 
 QString FormatWithInt(const QString& format, int value) {
-  return ReplaceFirst(format, QLatin1StringView("%d"), QString::number(value));
+  QString text = format;
+  ReplaceFirst(text, QLatin1StringView("%d"), QString::number(value));
+  return text;
 }
 
 QString FormatFirmwareLabel(const QString& fileName, qint64 sizeInBytes) {

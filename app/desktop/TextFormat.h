@@ -3,12 +3,15 @@
 #include <QString>
 #include <QtGlobal>
 
-// Formatting of the interface's texts. The formats of the text table carry at most one
-// placeholder; these fill it. Numbers never follow the user's locale: a full stop is the decimal
+// Formatting of the interface's texts. The formats of the text table carry one or two
+// placeholders; these fill them. Numbers never follow the user's locale: a full stop is the decimal
 // separator and digits are not grouped, in every language.
 
 // `format` with its first "%@" replaced by `value`.
 QString FormatWithString(const QString& format, const QString& value);
+
+// `format` with its first two "%@" replaced by `first` and `second`, in that order.
+QString FormatWithTwoStrings(const QString& format, const QString& first, const QString& second);
 
 // `format` with its first "%d" replaced by `value` in decimal.
 QString FormatWithInt(const QString& format, int value);

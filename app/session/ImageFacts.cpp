@@ -49,6 +49,5 @@ QString DescribeImageFacts(const ImageFacts& facts) {
   if (facts.sha256.isEmpty()) {
     return FormatWithString(L("firmware.size"), QString::number(facts.size));
   }
-  return FormatWithString(FormatWithString(L("firmware.facts"), QString::number(facts.size)),
-                          facts.sha256);
+  return FormatWithTwoStrings(L("firmware.facts"), QString::number(facts.size), facts.sha256);
 }

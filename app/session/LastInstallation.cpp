@@ -34,5 +34,5 @@ QString DescribeUnfinishedInstallation(const vt::record::installation& last) {
   // Local time, written the same way in every language.
   const QString when =
       QDateTime::fromSecsSinceEpoch(last.began).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-  return FormatWithString(FormatWithString(L("last.unfinished"), when), where);
+  return FormatWithTwoStrings(L("last.unfinished"), when, where);
 }

@@ -20,14 +20,6 @@
 #include "session/Dialogs.h"
 #include "session/ToolRunner.h"
 
-namespace {
-
-QString FormatWithTwoStrings(const QString& format, const QString& first, const QString& second) {
-  return FormatWithString(FormatWithString(format, first), second);
-}
-
-}  // namespace
-
 Session::Session(Dialogs& dialogs, QObject* parent)
     : QObject(parent),
       dialogs_(dialogs),

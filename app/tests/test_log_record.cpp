@@ -172,6 +172,8 @@ TEST_P(SaveLog, WritesTheWholeLogOrSaysWhyNot) {
 INSTANTIATE_TEST_SUITE_P(Targets, SaveLog,
                          ::testing::Values(SaveCase{"new file", "saved.txt", true},
                                            SaveCase{"existing file is replaced", "old.txt", true},
-                                           SaveCase{"missing folder", "no/such/log.txt", false}));
+                                           SaveCase{"missing folder", "no/such/log.txt", false},
+                                           SaveCase{"missing folder named %@", "%@/log.txt",
+                                                    false}));
 
 }  // namespace
