@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "clock.h"
+
 namespace vt {
 
 // Outcome of a platform call. Printed to the user as the IOReturn code of the same meaning, so a
@@ -127,6 +129,9 @@ class usb_platform {
   // searched. The watch is ended before the platform.
   virtual usb_error watch(std::uint16_t vendor_id, std::uint16_t product_id,
                           usb_hotplug_listener listener, std::unique_ptr<usb_watch>& watch) = 0;
+  // The clock an installation on this bus is timed with: the steady clock, unless the bus keeps
+  // its own time.
+  virtual const update_clock& clock() const { return steady_update_clock(); }
 };
 
 // The platform this program was linked with: libusb for vtflash, the simulated sampler for

@@ -164,4 +164,31 @@ TEST(StatusBlock, SignatureAndCodeAreReadWhereTheLoaderPutsThem) {
   }
 }
 
+// Seconds with one decimal; the speed in KiB a second of the write's exact time.
+TEST(SummaryLine, TellsEachPhasesTimeAndTheWriteSpeed) {
+  using std::chrono::milliseconds;
+  const struct {
+    std::uint32_t blocks;
+    std::uint64_t bytes;
+    milliseconds erase;
+    milliseconds write;
+    std::string line;
+  } cases[] = {
+      {64, 2097152, milliseconds(12800), milliseconds(7900),
+       "Erased 64 blocks in 12.8 s, wrote 2097152 bytes in 7.9 s (259.2 KiB/s).\n"},
+      {8, 100000, milliseconds(49), milliseconds(51),
+       "Erased 8 blocks in 0.0 s, wrote 100000 bytes in 0.1 s (1914.8 KiB/s).\n"},
+      {1, 56, milliseconds(0), milliseconds(0),
+       "Erased 1 blocks in 0.0 s, wrote 56 bytes in 0.0 s.\n"},
+  };
+  for (const auto& c : cases) {
+    vt::update_ending done;
+    done.blocks_erased = c.blocks;
+    done.bytes_written = c.bytes;
+    done.erase_time = c.erase;
+    done.write_time = c.write;
+    EXPECT_EQ(vt::summary_line(done), c.line);
+  }
+}
+
 }  // namespace
