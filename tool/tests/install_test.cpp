@@ -144,6 +144,10 @@ INSTANTIATE_TEST_SUITE_P(
                      "blocks=8,block_size=16384,fault=signature:55534253@erase2", 100000, 1,
                      "Unexpected status signature: 55 53 42 53\nErase failed at block 2.\n",
                      "\rErase  25% (2/8)\n"},
+        failure_case{"SignatureWrongInItsLastByte",
+                     "blocks=8,block_size=16384,fault=signature:7a343843@erase2", 100000, 1,
+                     "Unexpected status signature: 7a 34 38 43\nErase failed at block 2.\n",
+                     "\rErase  25% (2/8)\n"},
         failure_case{
             "ShortStatusOnWrite", "blocks=8,block_size=16384,fault=short_status:13@write1", 100000,
             1, "USB read short transfer: 13 of 19 bytes.\nWrite failed at offset 0x00008000.\n",
