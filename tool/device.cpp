@@ -1,5 +1,6 @@
 #include "device.h"
 
+#include "diagnosis.h"
 #include "output.h"
 
 namespace vt {
@@ -14,7 +15,9 @@ constexpr std::uint8_t direction_in = 0x80;
 #ifdef __linux__
 constexpr const char* permission_hint =
     "No permission to open the sampler: install the udev rule 70-veltrin.rules (see README) or "
-    "run as root.\n";
+    "run as root.\n"
+    "To install the rule: sudo cp 70-veltrin.rules /etc/udev/rules.d/ && sudo udevadm control "
+    "--reload-rules, then connect the sampler again.\n";
 #else
 constexpr const char* permission_hint = "No permission to open the sampler.\n";
 #endif
@@ -59,8 +62,8 @@ int configure(usb_device& device, usb_connection& connection, usb_config_desc& c
   return 0;
 }
 
-int open_on_device(usb_device& device, unsigned vendor_id, unsigned product_id,
-                   usb_handle& handle) {
+int open_on_device(usb_platform& platform, usb_device& device, unsigned vendor_id,
+                   unsigned product_id, usb_handle& handle) {
   std::unique_ptr<usb_connection> connection;
   if (const usb_error error = device.open(connection); error != usb_error::ok) {
     print_call_failure("IOCreatePlugInInterfaceForService(device)", error);
@@ -75,12 +78,18 @@ int open_on_device(usb_device& device, unsigned vendor_id, unsigned product_id,
     close_device(handle);
     return -1;
   }
+  bool busy = false;
   for (const usb_interface_desc& interface : config.interfaces) {
-    if (try_open_interface(handle, interface) == 0) {
+    usb_error claim = usb_error::ok;
+    if (try_open_interface(handle, interface, &claim) == 0) {
       out::report("Opened AKAI USB device %04x:%04x, interface %u, IN pipe %u, OUT pipe %u.\n",
                   vendor_id, product_id, handle.interface_number, handle.in_pipe, handle.out_pipe);
       return 0;
     }
+    busy = busy || claim == usb_error::busy;
+  }
+  if (busy) {
+    out::error("%s", holder_lines(platform.node_holders(device.place())).c_str());
   }
   out::error("Could not find/open a bulk IN/OUT interface on the AKAI device.\n");
   close_device(handle);
@@ -93,7 +102,8 @@ usb_handle::~usb_handle() {
   close_device(*this);
 }
 
-int try_open_interface(usb_handle& handle, const usb_interface_desc& interface) {
+int try_open_interface(usb_handle& handle, const usb_interface_desc& interface,
+                       usb_error* claim_error) {
   std::uint8_t in_pipe = 0;
   std::uint8_t out_pipe = 0;
   std::uint8_t in_endpoint = 0;
@@ -121,6 +131,9 @@ int try_open_interface(usb_handle& handle, const usb_interface_desc& interface) 
   if (const usb_error error = handle.connection->claim_interface(interface.number);
       error != usb_error::ok) {
     print_call_failure("USBInterfaceOpen", error);
+    if (claim_error != nullptr) {
+      *claim_error = error;
+    }
     return -1;
   }
   handle.interface_number = interface.number;
@@ -149,10 +162,13 @@ int open_device(usb_platform& platform, unsigned vendor_id, unsigned product_id,
   // The first device with the ids is the one used; another one with the same ids is not touched.
   for (const auto& device : devices) {
     if (device->vendor_id() == vendor_id && device->product_id() == product_id) {
-      return open_on_device(*device, vendor_id, product_id, handle);
+      return open_on_device(platform, *device, vendor_id, product_id, handle);
     }
   }
   out::error("AKAI device %04x:%04x was not found.\n", vendor_id, product_id);
+  for (const usb_device_record& other : other_products(platform, vendor_id, product_id)) {
+    out::error("%s", other_product_line(other).c_str());
+  }
   return -1;
 }
 

@@ -7,14 +7,17 @@ namespace vt {
 
 // Finds the first device with the ids that has an interface with a bulk IN and a bulk OUT
 // endpoint, configures it when needed and claims that interface. Prints the opened line and
-// returns 0, or prints what failed and returns -1 with nothing left open.
+// returns 0, or prints what failed and returns -1 with nothing left open. What failed is told
+// with what the system knows of the cause: the devices of the vendor with another product after
+// a search that found none, the programs that hold the interface after a busy claim.
 int open_device(usb_platform& platform, unsigned vendor_id, unsigned product_id,
                 usb_handle& handle);
 
 // Claims one interface and picks its first bulk IN and first bulk OUT pipe. 0, or -1 with the
-// interface released; a claim that fails prints its line, an interface without both pipes is
-// skipped silently.
-int try_open_interface(usb_handle& handle, const usb_interface_desc& interface);
+// interface released; a claim that fails prints its line (and leaves its error in `claim_error`
+// when given), an interface without both pipes is skipped silently.
+int try_open_interface(usb_handle& handle, const usb_interface_desc& interface,
+                       usb_error* claim_error = nullptr);
 
 // Releases the interface and closes the device; safe to call on an empty or closed handle.
 void close_device(usb_handle& handle);

@@ -7,10 +7,11 @@
 //   vtflash-gadget --gadget /sys/kernel/config/usb_gadget/G --ffs /dev/ffs --udc dummy_udc.0
 //                  --speed full|high --scenario TEXT --dump FILE [--hold N]
 //
-// The configfs gadget G (ids, product string, a configuration with the ffs function linked) and
-// the FunctionFS mount exist already. The program binds G to the UDC, prints "ready" once the host
-// has configured the device, and serves until SIGTERM; then it writes the flash to FILE. With
-// --hold N it prints "held" before its Nth reply and waits for a line on standard input.
+// The configfs gadget G (vendor id, product string, a configuration with the ffs function linked)
+// and the FunctionFS mount exist already; the product id is set from the scenario. The program
+// binds G to the UDC, prints "ready" once the host has configured the device, and serves until
+// SIGTERM; then it writes the flash to FILE. With --hold N it prints "held" before its Nth reply
+// and waits for a line on standard input.
 //
 // Faults a device can make: status and reply contents, no reply (nothing is sent), a stall (the
 // endpoint is halted) and the device gone (the gadget is unbound from the UDC, in the middle of a
@@ -429,6 +430,12 @@ int main(int argc, char** argv) {
   action.sa_handler = on_terminate;
   sigaction(SIGTERM, &action, nullptr);
 
+  // The product id is the scenario's: another one is an AKAI device in another mode.
+  char product_id[16];
+  std::snprintf(product_id, sizeof product_id, "0x%04x\n", setup.product_id);
+  if (!write_file(o.gadget + "/idProduct", product_id)) {
+    return 1;
+  }
   sim::sampler loader(setup.sampler);
   {
     gadget device(o, setup.sampler, loader);
