@@ -45,6 +45,15 @@ const std::string in_another_mode =
     "Found AKAI device 09e8:0062 \"MPC4000\" at bus 1, port 1.4: it is not an MPC4000 in \"OS "
     "Loader\" mode.\n";
 
+// A busy claim, then who holds the interface.
+std::string held_by(const std::vector<std::string>& holders) {
+  std::string lines = "USBInterfaceOpen failed: IOReturn 0xe00002c5.\n";
+  for (const std::string& holder : holders) {
+    lines += "The sampler's interface is in use by " + holder + ".\n";
+  }
+  return lines + no_interface;
+}
+
 std::string opened(unsigned interface, unsigned in, unsigned out) {
   return "Opened AKAI USB device 09e8:0061, interface " + std::to_string(interface) + ", IN pipe " +
          std::to_string(in) + ", OUT pipe " + std::to_string(out) + ".\n";
@@ -85,25 +94,15 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  1,
                  "",
-                 "USBInterfaceOpen failed: IOReturn 0xe00002c5.\n"
-                 "The sampler's interface is in use by another program or a driver.\n" +
-                     no_interface},
+                 held_by({"another program or a driver"})},
         bus_case{"InterfaceHeldByKnownPrograms",
                  "busy=interface,holder=Live\x07:812,holder=a:b:9",
                  {},
                  1,
                  "",
-                 "USBInterfaceOpen failed: IOReturn 0xe00002c5.\n"
-                 "The sampler's interface is in use by Live\\x07 (process 812).\n"
-                 "The sampler's interface is in use by a:b (process 9).\n" +
-                     no_interface},
+                 held_by({"Live\\x07 (process 812)", "a:b (process 9)"})},
         bus_case{"SamplerInAnotherMode", "product=0x0062", {}, 1, "", not_found + in_another_mode},
-        bus_case{"WatchSeesTheSamplerInAnotherMode",
-                 "product=0x0062",
-                 {"--watch"},
-                 0,
-                 in_another_mode,
-                 ""},
+        bus_case{"WatchSeesAnotherMode", "product=0x0062", {"--watch"}, 0, in_another_mode, ""},
         bus_case{"DeviceHeldWithItsOwnConfiguration",
                  "busy=config",
                  {},

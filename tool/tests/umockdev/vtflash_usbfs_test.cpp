@@ -52,6 +52,13 @@ usbfs_setup small_flash() {
   return setup;
 }
 
+usbfs_setup with_other_product(const std::string& name) {
+  usbfs_setup setup = small_flash();
+  setup.product_id = 0x0062;
+  setup.product = name;
+  return setup;
+}
+
 class VtflashOnUsbfs : public testing::Test {
  protected:
   // Runs vtflash on the bus; the bus must have understood every request libusb made.
@@ -148,12 +155,11 @@ TEST_F(VtflashOnUsbfs, SecondVtflashDuringAnInstallFindsTheSamplerBusy) {
 
   EXPECT_EQ(second.status, 1);
   EXPECT_EQ(second.out, "");
+  const std::string holder = "vtflash (process " + std::to_string(install->pid()) + ").\n";
   EXPECT_EQ(second.err,
             "USBInterfaceOpen failed: IOReturn 0xe00002c5.\n"
-            "The sampler's interface is in use by vtflash (process " +
-                std::to_string(install->pid()) +
-                ").\n"
-                "Could not find/open a bulk IN/OUT interface on the AKAI device.\n");
+            "The sampler's interface is in use by " +
+                holder + "Could not find/open a bulk IN/OUT interface on the AKAI device.\n");
   EXPECT_EQ(listing.status, 0);
   EXPECT_EQ(listing.out, "USB devices:\n  09e8:0061  MPC4000\n");
   EXPECT_EQ(install->finish(), 0) << install->output();
@@ -170,16 +176,14 @@ class VtflashWatchOnUsbfs : public VtflashOnUsbfs,
 // libusb's udev monitor hears of an AKAI device leaving and coming back; the watch never opens
 // it. The sampler in another mode is named as such.
 TEST_P(VtflashWatchOnUsbfs, ReportsTheDeviceLeavingAndComingBack) {
-  usbfs_setup setup = small_flash();
+  usbfs_setup setup = with_other_product("MPC1000");
   setup.product_id = GetParam();
-  setup.product = "MPC1000";
   usbfs_sampler bus(setup);
   const std::string connected =
       GetParam() == 0x0061 ? "AKAI device 09e8:0061 connected at bus 1, port 1.\n"
                            : "Found AKAI device 09e8:0062 \"MPC1000\" at bus 1, port 1: it is not "
                              "an MPC4000 in \"OS Loader\" mode.\n";
-  const std::string gone = connected +
-                           "AKAI device 09e8:" + (GetParam() == 0x0061 ? "0061" : "0062") +
+  const std::string gone = connected + "AKAI device 09e8:006" + (GetParam() == 0x0061 ? "1" : "2") +
                            " disconnected from bus 1, port 1.\n";
   const std::unique_ptr<vt::test::child_process> watch = bus.start(VTFLASH_PATH, {"--watch"});
   ASSERT_TRUE(watch->wait_for_output(connected)) << watch->output();
@@ -283,13 +287,6 @@ usbfs_setup with_fault(sim::fault fault) {
 usbfs_setup with_claim_error(int error) {
   usbfs_setup setup = small_flash();
   setup.claim_error = error;
-  return setup;
-}
-
-usbfs_setup with_other_product(const std::string& name) {
-  usbfs_setup setup = small_flash();
-  setup.product_id = 0x0062;
-  setup.product = name;
   return setup;
 }
 

@@ -7,11 +7,10 @@
 //   vtflash-gadget --gadget /sys/kernel/config/usb_gadget/G --ffs /dev/ffs --udc dummy_udc.0
 //                  --speed full|high --scenario TEXT --dump FILE [--hold N]
 //
-// The configfs gadget G (vendor id, product string, a configuration with the ffs function linked)
-// and the FunctionFS mount exist already; the product id is set from the scenario. The program
-// binds G to the UDC, prints "ready" once the host has configured the device, and serves until
-// SIGTERM; then it writes the flash to FILE. With --hold N it prints "held" before its Nth reply
-// and waits for a line on standard input.
+// The configfs gadget G (vendor id, product string, a configuration with the ffs function) and
+// the FunctionFS mount exist already. The program binds G to the UDC, prints "ready" once the host
+// has configured the device, and serves until SIGTERM; then it writes the flash to FILE. With
+// --hold N it prints "held" before its Nth reply and waits for a line on standard input.
 //
 // Faults a device can make: status and reply contents, no reply (nothing is sent), a stall (the
 // endpoint is halted) and the device gone (the gadget is unbound from the UDC, in the middle of a
