@@ -1,8 +1,7 @@
 #include "diagnosis.h"
 
-#include <cstdio>
-
 #include "device.h"
+#include "text_output.h"
 
 namespace vt {
 
@@ -34,13 +33,13 @@ std::vector<usb_device_record> other_products(usb_platform& platform, unsigned v
 }
 
 std::string other_product_line(const usb_device_record& record) {
-  char ids[16];
-  std::snprintf(ids, sizeof ids, "%04x:%04x", record.vendor_id, record.product_id);
   const std::string name = record.product_name.empty()
                                ? ""
                                : " \"" + printable_device_string(record.product_name) + "\"";
-  return "Found AKAI device " + std::string(ids) + name + " at " + place_text(record.place) +
-         ": it is not an MPC4000 in \"OS Loader\" mode.\n";
+  return format_text(
+      "Found AKAI device %04x:%04x%s at %s: it is not an MPC4000 in \"OS Loader\" "
+      "mode.\n",
+      record.vendor_id, record.product_id, name.c_str(), place_text(record.place).c_str());
 }
 
 std::string holder_lines(const std::vector<usb_node_holder>& holders) {
