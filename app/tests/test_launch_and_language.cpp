@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QUrl>
@@ -236,5 +237,38 @@ TEST(Website, FooterLinkOpensTheAuthorsSite) {
   EXPECT_EQ(recorder.urls[0], QUrl(QStringLiteral("https://tarnwick.example/veltrin")));
   EXPECT_EQ(h.view<QAbstractButton>("websiteButton")->text(), recorder.urls[0].host());
 }
+
+struct AnswerCase {
+  QStringList arguments;
+  const char* start;     // how standard output begins
+  const char* contains;  // and a line it holds
+};
+
+class AnswerWithoutADisplay : public ::testing::TestWithParam<AnswerCase> {};
+
+// As in a terminal over SSH: no display, and no platform chosen for Qt.
+TEST_P(AnswerWithoutADisplay, PrintsAndEndsBeforeQtStarts) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    environment.remove(QLatin1String(name));
+  }
+  QProcess veltrin;
+  veltrin.setProcessEnvironment(environment);
+  veltrin.start(QStringLiteral(VELTRIN_APP_PATH), GetParam().arguments);
+  ASSERT_TRUE(veltrin.waitForFinished(30000));
+  const QString output = QString::fromUtf8(veltrin.readAllStandardOutput());
+  EXPECT_EQ(veltrin.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(veltrin.exitCode(), 0) << veltrin.readAllStandardError().toStdString();
+  EXPECT_TRUE(output.startsWith(QLatin1String(GetParam().start))) << output.toStdString();
+  EXPECT_TRUE(output.contains(QLatin1String(GetParam().contains))) << output.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, AnswerWithoutADisplay,
+    ::testing::Values(
+        AnswerCase{{"--help"}, "Usage: Veltrin [FILE]\n", "\n  --version   Print the version"},
+        AnswerCase{{"-h"}, "Usage: Veltrin [FILE]\n", "an Akai MPC4000 sampler over USB"},
+        AnswerCase{{"os.bin", "--help"}, "Usage: Veltrin [FILE]\n", "\n  FILE        An OS image"},
+        AnswerCase{{"--version"}, "Veltrin ", VELTRIN_VERSION "\n"}));
 
 }  // namespace
