@@ -8,8 +8,10 @@
 #include <memory>
 #include <optional>
 
+#include "desktop/TimeLeftText.h"
 #include "session/ImageFacts.h"
 #include "session/LastInstallation.h"
+#include "session/PhaseTimeLeft.h"
 
 class DeviceWatcher;
 class Dialogs;
@@ -113,6 +115,13 @@ class Session : public QObject {
   // holds no complete OS now and what to do.
   QString failedInstallationText(const QString& reason) const;
 
+  // The time left of the erase or the write under way, once there is one worth showing.
+  struct TimeLeft {
+    TimedPhase phase;
+    qint64 seconds;
+  };
+  std::optional<TimeLeft> timeLeft() const;
+
   // Reads the last installation the tool recorded, off the GUI thread; lastInstallationChanged
   // follows. Done at launch and after each run.
   void readLastInstallation();
@@ -131,6 +140,7 @@ class Session : public QObject {
   // A run has ended and handleTaskFinished has set everything it shows.
   void runFinished(int status, Session::RunMode mode);
   void lastInstallationChanged();
+  void timeLeftChanged();
 
  private:
   void taskDidStart();
@@ -171,4 +181,10 @@ class Session : public QObject {
   std::optional<bool> reportedPresence_;  // the watcher's last word
   std::optional<bool> appliedPresence_;   // the presence the session last acted on
   QTimer bounceTimer_;  // a cable that bounces settles before its last word applies
+
+  // The time left of the phase under way, from the progress records of this run.
+  void timePhase(std::optional<TimedPhase> phase, double percent);
+  std::optional<TimedPhase> timedPhase_;
+  PhaseTimeLeft phaseTimeLeft_;
+  std::optional<qint64> shownSecondsLeft_;
 };

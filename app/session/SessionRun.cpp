@@ -157,6 +157,10 @@ void Session::parseProgressFromText(const QString& text) {
     eraseBegan_ = true;
     setProgress(line.bar);
     setOperation(line.operationKey(), line.percent);
+    if (line.kind == OutputLine::Kind::Erase || line.kind == OutputLine::Kind::Write) {
+      timePhase(line.kind == OutputLine::Kind::Erase ? TimedPhase::Erase : TimedPhase::Write,
+                line.percent);
+    }
   }
 }
 
@@ -167,6 +171,7 @@ QString Session::failedInstallationText(const QString& reason) const {
 void Session::handleTaskFinished(int status, RunMode mode) {
   const bool hadProcess = currentTask_ != nullptr;
   releaseTask();
+  timePhase(std::nullopt, 0);
   currentMode_ = RunMode::None;
   emit waitingChanged(false);
 
