@@ -31,8 +31,6 @@ class PhaseTimeLeft {
 
   // The seconds left to show, or nothing.
   std::optional<qint64> secondsLeft() const;
-  // The latest estimate in milliseconds, shown or not; nothing before the first one.
-  std::optional<qint64> latestEstimate() const { return latest_; }
 
   static qint64 SteadyMilliseconds();
 
@@ -42,6 +40,6 @@ class PhaseTimeLeft {
   qint64 startTime_ = 0;
   double startPercent_ = 0;
   double lastPercent_ = 0;
-  std::optional<qint64> latest_;  // milliseconds
+  std::optional<qint64> latest_;  // milliseconds, the last estimate, shown or not
   std::optional<qint64> shown_;   // milliseconds
 };
