@@ -140,10 +140,17 @@ void Session::parseProgressFromText(const QString& text) {
       // The tool announces the erase before its first block: from then on the sampler's OS is
       // gone.
       eraseBegan_ = true;
+      timePhase(TimedPhase::Erase, 0);
+    } else if (line.kind == OutputLine::Kind::WriteBegins) {
+      timePhase(TimedPhase::Write, 0);
     } else if (line.isProgress()) {
       eraseBegan_ = true;
       setProgress(line.bar);
       setOperation(line.operationKey(), line.percent);
+      if (line.kind != OutputLine::Kind::Completion) {
+        timePhase(line.kind == OutputLine::Kind::Erase ? TimedPhase::Erase : TimedPhase::Write,
+                  line.percent);
+      }
     }
   }
 }
@@ -162,6 +169,7 @@ Session::Result Session::installationResult(int status) const {
 void Session::handleTaskFinished(int status, RunMode mode) {
   const bool hadProcess = currentTask_ != nullptr;
   releaseTask();
+  timePhase(std::nullopt, 0);
   currentMode_ = RunMode::None;
   emit waitingChanged(false);
 
