@@ -64,8 +64,10 @@ web-demo: web
 	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory build/web
 
 # Benchmarks of the tool's own cost and of the application's handling of tool output.
-bench: build
+# The last compares the page's WebAssembly core with the native tool.
+bench: build web
 	@for b in build/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
+	/usr/bin/python3 bench/web_demo_install.py build
 
 # Fuzz targets: a short smoke run of each is part of `make test`; this runs each for longer.
 FUZZ_SECONDS ?= 120
