@@ -34,6 +34,7 @@ export class Device {
     this.detail = '';
     this.refused = false;  // the system refused to open the sampler (no udev rule, say)
     this.broken = false;   // the demo's sampler could not be set up
+    this.plugged = true;   // the demo's sampler is on its simulated bus
   }
 
   ready() {
@@ -93,12 +94,14 @@ export class Device {
   }
 
   plugDemo(plugged) {
+    this.plugged = plugged;
     this.page.core.plugDemo(plugged);
     if (plugged) {
       if (!this.page.busy) this.check();
     } else {
       this.left({ vendorId });
     }
+    this.page.updateButtons();
   }
 
   afterInstall() {
@@ -146,7 +149,7 @@ export class Device {
     const busy = this.page.busy;
     $('connect').disabled = busy || !this.usb;
     $('check').disabled = busy || (!this.page.demo && this.state === 'unknown');
-    $('demo-connect').disabled = busy && !this.leftDuringRun;
-    $('demo-disconnect').disabled = false;
+    $('demo-connect').disabled = this.plugged || this.broken;
+    $('demo-disconnect').disabled = !this.plugged || this.broken;
   }
 }

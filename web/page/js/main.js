@@ -128,12 +128,17 @@ async function main() {
   $('lang-en').onclick = () => { setLanguage(0); refresh(); };
   $('lang-ru').onclick = () => { setLanguage(1); refresh(); };
   $('install').onclick = install;
+  // Return starts the installation when Flash OS could be pressed, as in the window.
+  document.addEventListener('keydown', event => {
+    if (event.key === 'Enter' && event.target === document.body && !$('install').disabled) install();
+  });
   $('save-log').onclick = () => page.log.save();
   refresh();
   updateButtons();
   if (demo) await page.firmware.useDemoImage();
   await page.device.start();
   document.body.dataset.ready = 'true';
+  document.body.dataset.readyMs = String(Math.round(performance.now()));
 }
 
 window.veltrin = page;  // for the browser's console and the page's tests

@@ -24,10 +24,10 @@ export const pageTexts = {
     'подключите его здесь.'],
   'web.udev': [
     'Linux did not let the browser open the MPC4000. Save this rule as ' +
-    '/etc/udev/rules.d/70-veltrin.rules, run "sudo udevadm control --reload", then unplug the ' +
+    '/etc/udev/rules.d/70-veltrin.rules, run "sudo udevadm control --reload-rules", then unplug the ' +
     'sampler and plug it in again:',
     'Linux не дал браузеру открыть MPC4000. Сохраните это правило в ' +
-    '/etc/udev/rules.d/70-veltrin.rules, выполните «sudo udevadm control --reload», затем ' +
+    '/etc/udev/rules.d/70-veltrin.rules, выполните «sudo udevadm control --reload-rules», затем ' +
     'отключите сэмплер и подключите его снова:'],
   'web.failed.windows': [
     'Check USB, OS Loader mode and the WinUSB driver (see the note above).',
