@@ -66,11 +66,15 @@ class PageTest(unittest.TestCase):
         self.scripts.append(answer['identifier'])
 
     def open(self, query='', fake=False):
+        # Anything the page's Content-Security-Policy blocks (an eval, a foreign file) is noted.
+        self.before_page('window.blocked = []; document.addEventListener("securitypolicyviolation",'
+                         ' event => window.blocked.push(event.violatedDirective));')
         if fake:
             with open(FAKE_USB, encoding='utf-8') as f:
                 self.before_page(f.read())
         self.driver.get(f'http://127.0.0.1:{self.server.server_port}/{query}')
         self.wait(lambda: self.js('return document.body.dataset.ready === "true"'))
+        self.addCleanup(lambda: self.assertEqual(self.js('return window.blocked'), []))
 
     def js(self, script, *args):
         return self.driver.execute_script(script, *args)
