@@ -112,6 +112,14 @@ class PageTest(unittest.TestCase):
         positions = [log.index(line) for line in lines]
         self.assertEqual(positions, sorted(positions), log)
 
+    def test_the_page_weighs_at_most_one_megabyte(self):
+        self.open()
+        loaded = self.js('return performance.getEntriesByType("resource").map(r => r.name)')
+        self.assertTrue(any(name.endswith('.wasm') for name in loaded), loaded)
+        size = sum(os.path.getsize(os.path.join(folder, name))
+                   for folder, _, names in os.walk(PAGE) for name in names)
+        self.assertLessEqual(size, 1000000)
+
     def test_demo_installs_the_demo_image(self):
         self.open(FAST_DEMO)
         self.wait_state('ready')

@@ -85,7 +85,7 @@ export class Device {
 
   left(device) {
     if (device.vendorId !== vendorId) return;
-    this.page.log.line(L('log.deviceLeft'));
+    if (device.productId === loaderProductId) this.page.log.line(L('log.deviceLeft'));
     if (this.page.busy) {
       this.leftDuringRun = true;  // the run fails on its next transfer and says so
     } else {
@@ -99,7 +99,7 @@ export class Device {
     if (plugged) {
       if (!this.page.busy) this.check();
     } else {
-      this.left({ vendorId });
+      this.left({ vendorId, productId: loaderProductId });
     }
     this.page.updateButtons();
   }
