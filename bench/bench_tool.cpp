@@ -22,7 +22,8 @@
 
 #include "device.h"
 #include "loader.h"
-#include "sim/sim_platform.h"
+#include "sim/native/sim_platform.h"
+#include "text_listener.h"
 
 namespace {
 
@@ -75,15 +76,27 @@ std::unique_ptr<vt::sim::sim_platform> make_sampler() {
 }
 
 // A freshly opened sampler for each iteration, made and thrown away while the clock is stopped.
+// The tool's lines, written as the tool writes them: each one at once.
+struct stdout_sink final : vt::line_sink {
+  void write(vt::text_stream, std::string_view text) override {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+  }
+};
+
 struct session {
   std::unique_ptr<vt::sim::sim_platform> platform;
   std::unique_ptr<vt::usb_handle> handle;
+  stdout_sink sink;
+  vt::text_output output{sink};
+  vt::text_listener lines{output};
+  const vt::cancel_token never;
   void renew() {
     handle.reset();
     platform = make_sampler();
     handle = std::make_unique<vt::usb_handle>();
     quiet_stdout quiet;
-    vt::open_device(*platform, 0x09E8, 0x0061, *handle);
+    vt::open_device(*platform, 0x09E8, 0x0061, *handle, lines);
   }
 };
 
@@ -96,9 +109,9 @@ void BM_Install(benchmark::State& state) {
     quiet_stdout quiet;
     state.ResumeTiming();
     vt::flash_geometry geometry;
-    if (vt::query_geometry(*s.handle, geometry) != 0 ||
-        vt::run_update(*s.handle, image.data(), image.size(), geometry.blocks, geometry.block_size,
-                       chunk_size) != 0) {
+    if (vt::query_geometry(*s.handle, geometry, s.lines) != 0 ||
+        vt::run_update(*s.handle, image.data(), image.size(), geometry, chunk_size, s.lines,
+                       s.never) != 0) {
       state.SkipWithError("installation failed");
     }
   }

@@ -10,6 +10,8 @@ namespace {
 
 // Stop signals (SIGINT, SIGTERM) seen while the guard lives, counted up to 2.
 volatile std::sig_atomic_t stop_signals = 0;
+// The token the second one sets: the living guard's.
+cancel_token* volatile guarded = nullptr;
 
 constexpr char warning[] =
     "\nWarning: stopping now leaves the MPC4000 without a working OS; the installation goes on. "
@@ -24,6 +26,8 @@ void on_stop_signal(int) {
     if (stop_signals == 1) {
       const ssize_t ignored = ::write(STDERR_FILENO, warning, sizeof warning - 1);
       static_cast<void>(ignored);  // a terminal that is gone loses the warning, nothing more
+    } else if (guarded != nullptr) {
+      guarded->request();
     }
   }
   errno = saved_errno;
@@ -40,8 +44,9 @@ void set_action(int signal, void (*handler)(int), struct sigaction& old) {
 
 }  // namespace
 
-install_guard::install_guard() {
+install_guard::install_guard(cancel_token& cancel) {
   stop_signals = 0;
+  guarded = &cancel;
   inhibitor_ = take_sleep_inhibitor();
   set_action(SIGHUP, SIG_IGN, old_hup_);
   set_action(SIGINT, on_stop_signal, old_int_);
@@ -53,11 +58,8 @@ install_guard::~install_guard() {
   sigaction(SIGINT, &old_int_, nullptr);
   sigaction(SIGHUP, &old_hup_, nullptr);
   stop_signals = 0;
+  guarded = nullptr;
   release_sleep_inhibitor(inhibitor_);
-}
-
-bool stop_requested() {
-  return stop_signals >= 2;
 }
 
 }  // namespace vt

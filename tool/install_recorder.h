@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "events.h"
 #include "install_record.h"
-#include "loader.h"
 
 namespace vt {
 
@@ -15,14 +15,15 @@ namespace vt {
 // own, so that a demo never stands for the state of the user's sampler.
 std::string platform_record_path();
 
-class install_recorder final : public update_listener {
+// Listens to the installation: phase_begins(erase) begins the record, update_ends ends it.
+class install_recorder final : public event_listener {
  public:
   // The record's file, the image as given on the command line, and the SHA-256 of its loaded
   // bytes.
   install_recorder(std::string path, const char* image_path, std::string sha256);
 
-  void erase_begins() override;
-  void update_ends(const record::ending& how) override;
+  void phase_begins(update_phase phase) override;
+  void update_ends(const update_ending& how) override;
 
  private:
   void warn(const std::string& reason) const;

@@ -5,7 +5,9 @@
 #include <csignal>
 #include <string>
 
+#include "cancel.h"
 #include "device.h"
+#include "event_fanout.h"
 #include "image_hash.h"
 #include "install_guard.h"
 #include "install_recorder.h"
@@ -13,6 +15,7 @@
 #include "options.h"
 #include "os_image.h"
 #include "output.h"
+#include "text_listener.h"
 #include "usb.h"
 #include "watch.h"
 
@@ -28,33 +31,36 @@ constexpr const char* list_heading = "USB devices:";
 constexpr const char* list_class = "";
 #endif
 
-int run_list(vt::usb_platform& platform) {
+int run_list(vt::usb_platform& platform, vt::event_listener& lines) {
   vt::out::report("%s\n", list_heading);
   unsigned count = 0;
-  const int result = vt::list_iokit_class_devices(platform, list_class, count);
+  const int result = vt::list_iokit_class_devices(platform, list_class, count, lines);
   if (count == 0) {
     vt::out::report("  <none>\n");
   }
   return result == 0 ? 0 : 1;
 }
 
+// `listener` hears the device search and the protocol: the tool's lines, and during an
+// installation its record as well.
 int run_device(vt::usb_platform& platform, const vt::tool_options& options,
-               const vt::os_image* image, vt::update_listener* recorder) {
+               const vt::os_image* image, vt::event_listener& listener) {
   vt::usb_handle handle;  // closed on every path when it goes out of scope
-  if (vt::open_device(platform, options.vendor_id, options.product_id, handle) != 0) {
+  if (vt::open_device(platform, options.vendor_id, options.product_id, handle, listener) != 0) {
     return 1;
   }
   vt::flash_geometry geometry;
-  if (vt::query_geometry(handle, geometry) != 0) {
+  if (vt::query_geometry(handle, geometry, listener) != 0) {
     return 1;
   }
   if (image == nullptr || !image->loaded) {
     return 0;
   }
   // From the first erase to the last chunk nothing may stop the installation by accident.
-  const vt::install_guard guard;
-  return vt::run_update(handle, image->bytes.get(), image->length, geometry.blocks,
-                        geometry.block_size, options.chunk_size, recorder) == 0
+  vt::cancel_token cancel;
+  const vt::install_guard guard(cancel);
+  return vt::run_update(handle, image->bytes.get(), image->length, geometry, options.chunk_size,
+                        listener, cancel) == 0
              ? 0
              : 1;
 }
@@ -90,15 +96,18 @@ int main(int argc, char** argv) {
   if (!platform) {
     return 1;
   }
+  vt::text_listener lines(vt::out::console());
   if (mode == vt::MODE_LIST) {
-    return run_list(*platform);
+    return run_list(*platform, lines);
   }
   if (mode == vt::MODE_WATCH) {
     return vt::run_watch(*platform, options.vendor_id, options.product_id);
   }
   if (mode == vt::MODE_INSTALL) {
     vt::install_recorder recorder(vt::platform_record_path(), options.firmware_path, sha256);
-    return run_device(*platform, options, &image, &recorder);
+    // The lines first, so a warning about the record follows the line of the step it concerns.
+    vt::event_fanout both{&lines, &recorder};
+    return run_device(*platform, options, &image, both);
   }
-  return run_device(*platform, options, nullptr, nullptr);
+  return run_device(*platform, options, nullptr, lines);
 }

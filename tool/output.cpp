@@ -2,17 +2,21 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <string>
+
+#include "text_listener.h"
 
 namespace vt::out {
 
 namespace {
 
-bool record_open = false;
-
-// The result of a print is not looked at: a lost line must not change the run.
-void print(std::FILE* stream, const char* format, std::va_list args) {
-  std::vfprintf(stream, format, args);
-}
+class stdio_sink final : public line_sink {
+ public:
+  // The result of a write is not looked at: a lost line must not change the run.
+  void write(text_stream stream, std::string_view text) override {
+    std::fwrite(text.data(), 1, text.size(), stream == text_stream::standard ? stdout : stderr);
+  }
+};
 
 }  // namespace
 
@@ -21,57 +25,39 @@ void unbuffer() {
   std::setvbuf(stderr, nullptr, _IONBF, 0);
 }
 
+text_output& console() {
+  static stdio_sink sink;
+  static text_output output(sink);
+  return output;
+}
+
 void report(const char* format, ...) {
-  end_progress();
   std::va_list args;
   va_start(args, format);
-  print(stdout, format, args);
+  console().report(format_text_v(format, args));
   va_end(args);
 }
 
 void error(const char* format, ...) {
   std::va_list args;
   va_start(args, format);
-  print(stderr, format, args);
-  va_end(args);
-}
-
-void failure_context(const char* format, ...) {
-  record_open = false;
-  std::fputc('\n', stderr);
-  std::va_list args;
-  va_start(args, format);
-  print(stderr, format, args);
+  console().error(format_text_v(format, args));
   va_end(args);
 }
 
 void error_line(const char* format, ...) {
-  if (record_open) {
-    record_open = false;
-    std::fputc('\n', stderr);
-  }
   std::va_list args;
   va_start(args, format);
-  print(stderr, format, args);
+  console().error_line(format_text_v(format, args));
   va_end(args);
 }
 
-void progress(const char* word, std::uint32_t done, std::uint32_t total) {
-  const auto percent = static_cast<unsigned>(static_cast<std::uint64_t>(done) * 100 / total);
-  std::printf("\r%s %3u%% (%u/%u)", word, percent, done, total);
-  std::fflush(stdout);
-  record_open = true;
-}
-
-void end_progress() {
-  if (record_open) {
-    record_open = false;
-    std::fputc('\n', stdout);
-  }
-}
-
-bool progress_open() {
-  return record_open;
-}
-
 }  // namespace vt::out
+
+namespace vt {
+
+void print_call_failure(const char* call, usb_error error) {
+  out::console().error(call_failure_line(call, ioreturn_code(error)));
+}
+
+}  // namespace vt

@@ -8,7 +8,7 @@
 
 #include "device.h"
 #include "process.h"
-#include "sim/sim_platform.h"
+#include "sim/native/sim_platform.h"
 
 namespace {
 
@@ -96,6 +96,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "Warning: USBDeviceOpen failed (0xe00002c5), continuing with the current "
                  "configuration.\nCreateInterfaceIterator failed: IOReturn 0xe00002bc.\n" +
                      no_interface},
+        bus_case{"InfoWhenTheBusCannotBeSearched",
+                 "search=fails",
+                 {},
+                 1,
+                 "",
+                 "IOServiceGetMatchingServices failed: IOReturn 0xe00002bc.\n"
+                 "AKAI device 09e8:0061 was not found.\n"},
         // One failure line, though the listing once searched the bus a second time after it.
         bus_case{"ListWhenTheBusCannotBeSearched",
                  "search=fails",
@@ -124,9 +131,8 @@ TEST(OpenDevice, SetsFirstConfigurationOnlyWhenNotActive) {
   for (const bool inactive : {false, true}) {
     vt::sim::sim_platform platform(parse(inactive ? "config=inactive" : ""));
     vt::usb_handle handle;
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(vt::open_device(platform, 0x09E8, 0x0061, handle), 0);
-    ::testing::internal::GetCapturedStdout();
+    vt::event_listener quiet;
+    EXPECT_EQ(vt::open_device(platform, 0x09E8, 0x0061, handle, quiet), 0);
     EXPECT_EQ(platform.configurations_set(), inactive ? std::vector<int>{1} : std::vector<int>{});
   }
 }
@@ -134,9 +140,8 @@ TEST(OpenDevice, SetsFirstConfigurationOnlyWhenNotActive) {
 TEST(OpenDevice, ClosingReleasesEverythingAndIsRepeatable) {
   vt::sim::sim_platform platform(parse(""));
   vt::usb_handle handle;
-  ::testing::internal::CaptureStdout();
-  ASSERT_EQ(vt::open_device(platform, 0x09E8, 0x0061, handle), 0);
-  ::testing::internal::GetCapturedStdout();
+  vt::event_listener quiet;
+  ASSERT_EQ(vt::open_device(platform, 0x09E8, 0x0061, handle, quiet), 0);
   EXPECT_TRUE(handle.interface_opened);
   vt::close_device(handle);
   EXPECT_FALSE(handle.interface_opened);

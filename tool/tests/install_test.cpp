@@ -164,6 +164,10 @@ INSTANTIATE_TEST_SUITE_P(
                      100000, 1,
                      "Device returned status error 0x7f.\n\nWrite failed at offset 0x00018000.\n",
                      "\rWrite  75% (3/4)"},
+        failure_case{"BusCannotBeSearched", "search=fails", 100000, 1,
+                     "IOServiceGetMatchingServices failed: IOReturn 0xe00002bc.\n"
+                     "AKAI device 09e8:0061 was not found.\n",
+                     ""},
         failure_case{"ShortGeometryReply", "fault=short_geometry:4@geometry", 100000, 1,
                      "USB read short transfer: 4 of 8 bytes.\n", opened},
         failure_case{"GeometryReplyTimeout", "fault=timeout:reply@geometry", 100000, 1,

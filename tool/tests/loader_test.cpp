@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "loader.h"
 #include "process.h"
+#include "text_listener.h"
 
 namespace {
 
@@ -98,6 +100,67 @@ TEST(ChunkCrc, MatchesBitwiseDefinitionForEveryLengthAndAlignment) {
                 reference_crc(data.data() + start, length))
           << "start " << start << " length " << length;
     }
+  }
+}
+
+// An opened sampler whose IN pipe answers every read with the same bytes.
+class answering_connection final : public vt::usb_connection {
+ public:
+  explicit answering_connection(std::vector<std::uint8_t> answer) : answer_(std::move(answer)) {}
+  vt::usb_error get_configuration(int&) override { return vt::usb_error::ok; }
+  vt::usb_error set_configuration(int) override { return vt::usb_error::ok; }
+  vt::usb_error active_config_descriptor(vt::usb_config_desc&) override {
+    return vt::usb_error::ok;
+  }
+  vt::usb_error claim_interface(std::uint8_t) override { return vt::usb_error::ok; }
+  void release_interface(std::uint8_t) override {}
+  vt::usb_error bulk_write(std::uint8_t, const std::uint8_t*, std::size_t length,
+                           std::size_t& transferred, unsigned) override {
+    transferred = length;
+    return vt::usb_error::ok;
+  }
+  vt::usb_error bulk_read(std::uint8_t, std::uint8_t* data, std::size_t length,
+                          std::size_t& transferred, unsigned) override {
+    transferred = std::min(length, answer_.size());
+    std::copy_n(answer_.begin(), transferred, data);
+    return vt::usb_error::ok;
+  }
+
+ private:
+  std::vector<std::uint8_t> answer_;
+};
+
+struct captured_lines final : vt::line_sink {
+  std::string text;
+  void write(vt::text_stream, std::string_view line) override { text += line; }
+};
+
+// The status block as the loader sends it: "z48S", the code at offset 15, 19 bytes in all.
+TEST(StatusBlock, SignatureAndCodeAreReadWhereTheLoaderPutsThem) {
+  const struct {
+    std::vector<std::uint8_t> block;
+    int result;
+    std::string err;
+  } cases[] = {
+      {{'z', '4', '8', 'S', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0, ""},
+      {{'z', '4', '8', 'S', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x05, 0, 0, 0},
+       -1,
+       "Device returned status error 0x05.\n"},
+      {{'z', '4', '8', 'C', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+       -1,
+       "Unexpected status signature: 7a 34 38 43\n"},
+      {{'z', '4', '8', 'S', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+       -1,
+       "USB read short transfer: 18 of 19 bytes.\n"},
+  };
+  for (const auto& c : cases) {
+    vt::usb_handle handle;
+    handle.connection = std::make_unique<answering_connection>(c.block);
+    captured_lines lines;
+    vt::text_output output(lines);
+    vt::text_listener listener(output);
+    EXPECT_EQ(vt::receive_status(handle, listener), c.result) << c.err;
+    EXPECT_EQ(lines.text, c.err);
   }
 }
 

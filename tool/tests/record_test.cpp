@@ -20,9 +20,10 @@ namespace {
 using vt::record::outcome;
 using vt::record::phase;
 
-// A state folder the tool can write (empty, or with a record file at its size limit), one whose
-// path runs through a file, or a full disk.
-enum class state { writable, full_file, not_a_folder, disk_full };
+// A state folder the tool can write (empty, with an earlier record, or with a record file at its
+// size limit), one whose path runs through a file, or a full disk.
+enum class state { writable, earlier_record, full_file, not_a_folder, disk_full };
+const std::string earlier = "a line of an earlier installation\n";
 
 struct record_case {
   const char* name;
@@ -51,6 +52,9 @@ TEST_P(InstallationRecord, TellsHowTheLastInstallationEnded) {
   } else if (c.folder == state::full_file) {
     std::filesystem::create_directories(home + "/veltrin");
     vt::test::write_file(path, std::vector<unsigned char>(64 * 1024, '\n'));
+  } else if (c.folder == state::earlier_record) {
+    std::filesystem::create_directories(home + "/veltrin");
+    vt::test::write_file(path, std::vector<unsigned char>(earlier.begin(), earlier.end()));
   } else if (c.folder == state::disk_full) {
     std::filesystem::create_directories(home + "/veltrin");
     std::filesystem::create_symlink("/dev/full", path);
@@ -99,7 +103,8 @@ TEST_P(InstallationRecord, TellsHowTheLastInstallationEnded) {
   EXPECT_EQ(last->end.position, c.position);
   const std::vector<unsigned char> bytes = vt::test::read_file(path);
   const std::string text(bytes.begin(), bytes.end());
-  EXPECT_EQ(text.find("begin "), 0u) << "the full file was not moved aside";
+  EXPECT_EQ(text.find(c.folder == state::earlier_record ? earlier + "begin " : "begin "), 0u)
+      << "the full file was not moved aside, or the earlier record was overwritten";
   EXPECT_EQ(std::filesystem::exists(path + ".1"), c.folder == state::full_file);
   ASSERT_GE(text.size(), c.last_line_ends.size());
   EXPECT_EQ(text.substr(text.size() - c.last_line_ends.size()), c.last_line_ends) << text;
@@ -122,6 +127,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // A begin line ends with the image's path.
                       record_case{"Killed", "gate=FIFO@write1", killed, -1, outcome::interrupted,
                                   erase, 0, "/os image\\x091.bin\n"},
+                      record_case{"KilledDuringTheErase", "gate=FIFO@erase1", killed, -1,
+                                  outcome::interrupted, erase, 0, "/os image\\x091.bin\n"},
+                      record_case{"EarlierRecordKept", "", none, 0, completed, erase, 0,
+                                  " completed\n", state::earlier_record},
                       record_case{"FullFileMovedAside", "", none, 0, completed, erase, 0,
                                   " completed\n", state::full_file},
                       record_case{"StateFolderCannotBeMade", "", none, 0, completed, erase, 0, "",

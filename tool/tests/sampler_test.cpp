@@ -17,10 +17,12 @@ std::uint8_t run_exchange(sampler& s, const vt::command_block& block,
   if (!data.empty() && block[vt::command_field::code] == vt::CMD_WRITE_CHUNK) {
     EXPECT_EQ(s.receive(data.data(), data.size(), moved), vt::usb_error::ok);
   }
-  std::uint8_t status[vt::status_block_size] = {};
+  // Written out apart from the shared layout: 19 bytes, "z48S", the code at offset 15.
+  std::uint8_t status[19] = {};
   EXPECT_EQ(s.send(status, sizeof status, moved), vt::usb_error::ok);
-  EXPECT_EQ(moved, vt::status_block_size);
-  return status[vt::status_field::code];
+  EXPECT_EQ(moved, 19u);
+  EXPECT_EQ(std::string(status, status + 4), "z48S");
+  return status[15];
 }
 
 vt::sim::sampler_config small() {

@@ -6,7 +6,7 @@
 #include "output.h"
 #include "page_events.h"
 #include "protocol.h"
-#include "sim/sim_platform.h"
+#include "sim/native/sim_platform.h"
 
 namespace vt::web {
 

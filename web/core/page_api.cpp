@@ -10,18 +10,28 @@
 
 #include "demo_platform.h"
 #include "device.h"
+#include "event_fanout.h"
 #include "image_file.h"
 #include "loader.h"
 #include "options.h"
 #include "os_image.h"
 #include "output.h"
-#include "sim/sampler.h"
+#include "page_events.h"
+#include "text_listener.h"
 #include "webusb_platform.h"
 
 namespace {
 
 std::unique_ptr<vt::usb_platform> platform = vt::web::make_webusb_platform();
 bool demo = false;
+
+// What the device search and the protocol tell reaches the page twice: as the tool's lines for
+// the log, and as phases and steps for the operation line and the bar.
+struct page_listeners {
+  vt::text_listener lines{vt::out::console()};
+  vt::web::page_listener steps;
+  vt::event_fanout both{&lines, &steps};
+};
 
 // What the image rule says of some bytes, for the page to explain.
 enum image_verdict { image_ok, image_too_small, image_bad_signature, image_demo, image_too_large };
@@ -70,12 +80,14 @@ EMSCRIPTEN_KEEPALIVE int vt_check_image(const std::uint8_t* bytes, std::size_t l
 
 // Opens the sampler, reads its flash geometry into `geometry` (blocks, block size) and closes it.
 EMSCRIPTEN_KEEPALIVE int vt_check_device(std::uint32_t* geometry) {
+  page_listeners listeners;
   vt::usb_handle handle;
-  if (vt::open_device(*platform, vt::default_vendor_id, vt::default_product_id, handle) != 0) {
+  if (vt::open_device(*platform, vt::default_vendor_id, vt::default_product_id, handle,
+                      listeners.both) != 0) {
     return -1;
   }
   vt::flash_geometry found;
-  if (vt::query_geometry(handle, found) != 0) {
+  if (vt::query_geometry(handle, found, listeners.both) != 0) {
     return -1;
   }
   geometry[0] = found.blocks;
@@ -88,16 +100,20 @@ EMSCRIPTEN_KEEPALIVE int vt_install(const std::uint8_t* bytes, std::size_t lengt
   if (check_image(bytes, length) != image_ok) {
     return -1;
   }
+  page_listeners listeners;
   vt::usb_handle handle;
-  if (vt::open_device(*platform, vt::default_vendor_id, vt::default_product_id, handle) != 0) {
+  if (vt::open_device(*platform, vt::default_vendor_id, vt::default_product_id, handle,
+                      listeners.both) != 0) {
     return -1;
   }
   vt::flash_geometry geometry;
-  if (vt::query_geometry(handle, geometry) != 0) {
+  if (vt::query_geometry(handle, geometry, listeners.both) != 0) {
     return -1;
   }
-  return vt::run_update(handle, bytes, length, geometry.blocks, geometry.block_size,
-                        vt::default_chunk_size);
+  // Nothing in the page stops an installation half-way: closing the tab asks first.
+  const vt::cancel_token never;
+  return vt::run_update(handle, bytes, length, geometry, vt::default_chunk_size, listeners.both,
+                        never);
 }
 
 }  // extern "C"

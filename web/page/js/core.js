@@ -7,6 +7,7 @@ export class Core {
     const module = await createVeltrinCore({
       usbBridge: bridge,
       onText: events.onText,
+      onPhase: events.onPhase,
       onProgress: events.onProgress,
     });
     return new Core(module);

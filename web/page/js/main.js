@@ -33,11 +33,15 @@ function setOperation(key, percent, bar) {
 }
 page.setOperation = setOperation;
 
-// The core's progress records: each phase fills half of the bar.
-function onProgress(word, done, total) {
+// The installation's phases and steps, as the core tells them: each phase fills half of the bar.
+function onPhase(phase) {
+  if (phase === 'erase') page.eraseBegan = true;
+  setOperation(phase === 'erase' ? 'op.erase' : 'op.write', 0, phase === 'erase' ? 0 : 50);
+}
+
+function onProgress(phase, done, total) {
   const percent = Math.min(100, Math.floor(done * 100 / total));
-  const erase = word === 'Erase';
-  if (erase) page.eraseBegan = true;
+  const erase = phase === 'erase';
   setOperation(erase ? 'op.erase' : 'op.write', percent, (erase ? 0 : 50) + percent * 0.5);
 }
 
@@ -117,6 +121,7 @@ async function main() {
   const bridge = new UsbBridge(usb);
   page.core = await Core.load(bridge, {
     onText: (stream, text) => page.log.write(text),
+    onPhase,
     onProgress,
   });
   page.device = new Device(page, bridge, usb);

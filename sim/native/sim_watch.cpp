@@ -1,4 +1,4 @@
-#include "sim_watch.h"
+#include "sim/native/sim_watch.h"
 
 #include <algorithm>
 

@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "../usb.h"
-#include "sampler.h"
+#include "sim/sampler.h"
+#include "usb.h"
 
 namespace vt::sim {
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "../usb.h"
+#include "usb.h"
 
 namespace vt::sim {
 

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "../install_recorder.h"
-#include "../os_image.h"
-#include "sim_platform.h"
+#include "install_recorder.h"
+#include "os_image.h"
+#include "sim/native/sim_platform.h"
 
 #ifndef VTFLASH_SIM_DEFAULT
 #define VTFLASH_SIM_DEFAULT ""

@@ -1,7 +1,5 @@
 #include "usb.h"
 
-#include "output.h"
-
 namespace vt {
 
 // The IOReturn codes of the same meaning, so a log reads the same on every platform.
@@ -27,14 +25,6 @@ std::uint32_t ioreturn_code(usb_error error) {
       break;
   }
   return 0xe00002bc;  // kIOReturnError
-}
-
-void print_call_failure(const char* call, std::uint32_t code) {
-  out::error("%s failed: IOReturn 0x%08x.\n", call, code);
-}
-
-void print_call_failure(const char* call, usb_error error) {
-  print_call_failure(call, ioreturn_code(error));
 }
 
 }  // namespace vt

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "../loader.h"
+#include "loader.h"
 #include "sampler.h"
 
 namespace vt::sim {

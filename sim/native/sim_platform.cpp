@@ -7,8 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "../output.h"
-#include "sim_watch.h"
+#include "sim/native/sim_watch.h"
 
 namespace vt::sim {
 
@@ -78,8 +77,9 @@ class sim_connection final : public usb_connection {
     // A real host releases a claimed interface when the device is closed; the tool must not rely
     // on that, so the simulator says so.
     if (claimed_) {
-      out::error("VTFLASH_SIM: interface %u was still claimed when the device was closed.\n",
-                 claimed_number_);
+      std::fprintf(stderr,
+                   "VTFLASH_SIM: interface %u was still claimed when the device was closed.\n",
+                   claimed_number_);
     }
   }
   sim_connection(const sim_connection&) = delete;

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "../usb.h"
+#include "usb.h"
 
 namespace vt::sim {
 

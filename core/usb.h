@@ -33,10 +33,6 @@ enum class usb_error {
 // The IOReturn code printed for an error: 0 for ok, 0xe00002d6 for a time-out, and so on.
 std::uint32_t ioreturn_code(usb_error error);
 
-// "%s failed: IOReturn 0x%08x.\n" on standard error: the one line for a failed platform call.
-void print_call_failure(const char* call, usb_error error);
-void print_call_failure(const char* call, std::uint32_t code);
-
 // Endpoint descriptor fields the tool looks at.
 struct usb_endpoint {
   std::uint8_t address = 0;     // bit 7 set: IN (device to host)
@@ -134,7 +130,8 @@ class usb_platform {
 };
 
 // The platform this program was linked with: libusb for vtflash, the simulated sampler for
-// vtflash-sim. Null after printing one line to standard error when it cannot be set up.
+// vtflash-sim. Null after printing one line to standard error when it cannot be set up. Each
+// front end defines it.
 std::unique_ptr<usb_platform> make_platform();
 
 // The opened sampler: one claimed interface and its two bulk pipes. Whatever it holds is released

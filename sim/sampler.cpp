@@ -5,8 +5,8 @@
 #include <cstring>
 #include <thread>
 
-#include "../loader.h"
-#include "../protocol.h"
+#include "loader.h"
+#include "protocol.h"
 
 namespace vt::sim {
 

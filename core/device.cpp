@@ -1,6 +1,6 @@
 #include "device.h"
 
-#include "output.h"
+#include <cstdio>
 
 namespace vt {
 
@@ -10,26 +10,18 @@ constexpr std::uint8_t transfer_type_mask = 0x03;
 constexpr std::uint8_t transfer_type_bulk = 0x02;
 constexpr std::uint8_t direction_in = 0x80;
 
-// A normal user may open the sampler only where a udev rule grants access to it.
-#ifdef __linux__
-constexpr const char* permission_hint =
-    "No permission to open the sampler: install the udev rule 70-veltrin.rules (see README) or "
-    "run as root.\n";
-#else
-constexpr const char* permission_hint = "No permission to open the sampler.\n";
-#endif
-
 // The interfaces to try: those of the first configuration once it is active, or those of the
 // active configuration when the device could not be reconfigured. -1 after a message.
-int configure(usb_device& device, usb_connection& connection, usb_config_desc& config) {
+int configure(usb_device& device, usb_connection& connection, usb_config_desc& config,
+              event_listener& listener) {
   const std::uint8_t count = device.num_configurations();
   if (count == 0) {
-    print_call_failure("GetNumberOfConfigurations", usb_error::ok);
+    listener.call_failed("GetNumberOfConfigurations", usb_error::ok);
     return -1;
   }
   usb_config_desc first;
   if (const usb_error error = device.config_descriptor(0, first); error != usb_error::ok) {
-    print_call_failure("GetConfigurationDescriptorPtr", error);
+    listener.call_failed("GetConfigurationDescriptorPtr", error);
     return -1;
   }
   int current = 0;
@@ -44,45 +36,38 @@ int configure(usb_device& device, usb_connection& connection, usb_config_desc& c
     return 0;
   }
   if (set_error != usb_error::busy) {
-    print_call_failure("SetConfiguration", set_error);
+    listener.call_failed("SetConfiguration", set_error);
     return -1;
   }
   // Another program holds the device: work with the configuration it has now.
-  out::error(
-      "Warning: USBDeviceOpen failed (0x%08x), continuing with the current "
-      "configuration.\n",
-      ioreturn_code(set_error));
+  listener.configuration_kept(set_error);
   if (const usb_error error = connection.active_config_descriptor(config); error != usb_error::ok) {
-    print_call_failure("CreateInterfaceIterator", error);
+    listener.call_failed("CreateInterfaceIterator", error);
     config.interfaces.clear();
   }
   return 0;
 }
 
-int open_on_device(usb_device& device, unsigned vendor_id, unsigned product_id,
-                   usb_handle& handle) {
+int open_on_device(usb_device& device, unsigned vendor_id, unsigned product_id, usb_handle& handle,
+                   event_listener& listener) {
   std::unique_ptr<usb_connection> connection;
   if (const usb_error error = device.open(connection); error != usb_error::ok) {
-    print_call_failure("IOCreatePlugInInterfaceForService(device)", error);
-    if (error == usb_error::access) {
-      out::error("%s", permission_hint);
-    }
+    listener.open_failed(error);
     return -1;
   }
   handle.connection = std::move(connection);
   usb_config_desc config;
-  if (configure(device, *handle.connection, config) != 0) {
+  if (configure(device, *handle.connection, config, listener) != 0) {
     close_device(handle);
     return -1;
   }
   for (const usb_interface_desc& interface : config.interfaces) {
-    if (try_open_interface(handle, interface) == 0) {
-      out::report("Opened AKAI USB device %04x:%04x, interface %u, IN pipe %u, OUT pipe %u.\n",
-                  vendor_id, product_id, handle.interface_number, handle.in_pipe, handle.out_pipe);
+    if (try_open_interface(handle, interface, listener) == 0) {
+      listener.device_opened(vendor_id, product_id, handle);
       return 0;
     }
   }
-  out::error("Could not find/open a bulk IN/OUT interface on the AKAI device.\n");
+  listener.no_bulk_interface();
   close_device(handle);
   return -1;
 }
@@ -93,7 +78,8 @@ usb_handle::~usb_handle() {
   close_device(*this);
 }
 
-int try_open_interface(usb_handle& handle, const usb_interface_desc& interface) {
+int try_open_interface(usb_handle& handle, const usb_interface_desc& interface,
+                       event_listener& listener) {
   std::uint8_t in_pipe = 0;
   std::uint8_t out_pipe = 0;
   std::uint8_t in_endpoint = 0;
@@ -120,7 +106,7 @@ int try_open_interface(usb_handle& handle, const usb_interface_desc& interface) 
   }
   if (const usb_error error = handle.connection->claim_interface(interface.number);
       error != usb_error::ok) {
-    print_call_failure("USBInterfaceOpen", error);
+    listener.call_failed("USBInterfaceOpen", error);
     return -1;
   }
   handle.interface_number = interface.number;
@@ -140,19 +126,19 @@ void close_device(usb_handle& handle) {
   handle.connection.reset();
 }
 
-int open_device(usb_platform& platform, unsigned vendor_id, unsigned product_id,
-                usb_handle& handle) {
+int open_device(usb_platform& platform, unsigned vendor_id, unsigned product_id, usb_handle& handle,
+                event_listener& listener) {
   std::vector<std::unique_ptr<usb_device>> devices;
   if (const usb_error error = platform.devices(devices); error != usb_error::ok) {
-    print_call_failure("IOServiceGetMatchingServices", error);
+    listener.search_failed(error);
   }
   // The first device with the ids is the one used; another one with the same ids is not touched.
   for (const auto& device : devices) {
     if (device->vendor_id() == vendor_id && device->product_id() == product_id) {
-      return open_on_device(*device, vendor_id, product_id, handle);
+      return open_on_device(*device, vendor_id, product_id, handle, listener);
     }
   }
-  out::error("AKAI device %04x:%04x was not found.\n", vendor_id, product_id);
+  listener.device_not_found(vendor_id, product_id);
   return -1;
 }
 
@@ -220,21 +206,18 @@ std::string printable_device_string(const std::string& text) {
   return out;
 }
 
-int list_iokit_class_devices(usb_platform& platform, const char* class_name, unsigned& count) {
+int list_iokit_class_devices(usb_platform& platform, const char* class_name, unsigned& count,
+                             event_listener& listener) {
   std::vector<usb_device_record> records;
   if (const usb_error error = platform.device_records(records); error != usb_error::ok) {
-    print_call_failure("IOServiceGetMatchingServices", error);
+    listener.search_failed(error);
     return -1;
   }
-  const bool has_class = class_name != nullptr && class_name[0] != '\0';
   for (const usb_device_record& record : records) {
     if (record.vendor_id == 0 && record.product_id == 0) {
       continue;
     }
-    const std::string name = printable_device_string(
-        record.product_name.empty() ? record.location : record.product_name);
-    out::report("  %04x:%04x  %s%s%s\n", record.vendor_id, record.product_id, name.c_str(),
-                has_class ? "  " : "", has_class ? class_name : "");
+    listener.device_listed(record, class_name);
     ++count;
   }
   return 0;
