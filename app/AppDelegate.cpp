@@ -6,7 +6,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSessionManager>
-#include <QSettings>
 #include <QTimer>
 #include <QUrl>
 
@@ -34,12 +33,13 @@ QAction* AddItem(QMenu* menu, const QString& title, QKeySequence::StandardKey ke
 
 }  // namespace
 
-AppDelegate::AppDelegate(std::unique_ptr<Dialogs> dialogs, QObject* parent)
+AppDelegate::AppDelegate(std::unique_ptr<Dialogs> dialogs, const QString& bundlePath,
+                         QObject* parent)
     : QObject(parent),
       dialogs_(dialogs ? std::move(dialogs)
                        : std::make_unique<QtDialogs>([this] { return window_.get(); })),
       notifier_(std::make_unique<Notifier>()),
-      session_(*dialogs_) {
+      session_(*dialogs_, bundlePath) {
   if (qGuiApp) {
     connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &AppDelegate::commitData);
     // The application decides when it ends: an installation outlives the window.
@@ -74,9 +74,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   session_.useBundledFirmware();
   window_->refreshTexts();
   window_->updateButtons();
-  window_->show();
-  window_->raise();
-  window_->activateWindow();
+  window_->bringToFront();
   // The simulated sampler gets its plug before its watcher starts, which checks it at once.
   if (session_.isDemo()) {
     demo_ = std::make_unique<DemoSampler>();
@@ -140,13 +138,11 @@ void AppDelegate::quit() {
 
 void AppDelegate::windowClosed() {
   // An installation the user let go goes on without a window, and its record to the end.
-  if (session_.runMode() == Session::RunMode::Install) {
+  if (session_.installing()) {
     windowless_ = true;
     return;
   }
-  if (applicationShouldTerminateAfterLastWindowClosed()) {
-    QCoreApplication::quit();
-  }
+  QCoreApplication::quit();
 }
 
 void AppDelegate::runFinished(int status, Session::RunMode mode) {
@@ -155,9 +151,8 @@ void AppDelegate::runFinished(int status, Session::RunMode mode) {
   }
   // Nobody looks at a window: the desktop tells how the installation ended, then Veltrin ends.
   if (mode == Session::RunMode::Install && notifier_) {
-    const QString text =
-        status == 0 ? L("done.text") : session_.failedInstallationText(session_.lastOutputLine());
-    notifier_->notify(status == 0 ? L("done.title") : L("failed.title"), text);
+    const Session::Result result = session_.installationResult(status);
+    notifier_->notify(result.title, result.text);
   }
   QCoreApplication::quit();
 }
@@ -167,9 +162,7 @@ void AppDelegate::startedAgain(const QString& image) {
     return;
   }
   windowless_ = false;
-  window_->show();
-  window_->raise();
-  window_->activateWindow();
+  window_->bringToFront();
   // Taken once the call is over, as a drop is, so an alert for a refused file waits for nobody.
   QTimer::singleShot(0, this, [this, image] { session_.openFirmwareFile(image); });
 }
@@ -178,8 +171,7 @@ void AppDelegate::languageChanged(int segment) {
   CurrentLanguage = segment == 1 ? 1 : 0;
   // The alerts' standard buttons and the open panel follow too.
   ApplyQtTranslations(CurrentLanguage);
-  QSettings().setValue(QStringLiteral("InterfaceLanguage"),
-                       CurrentLanguage == 1 ? QStringLiteral("ru") : QStringLiteral("en"));
+  SaveInterfaceLanguage(CurrentLanguage);
   installMainMenu();
   if (window_) {
     window_->refreshTexts();
@@ -192,7 +184,7 @@ void AppDelegate::openWebsite() {
 
 void AppDelegate::commitData(QSessionManager& manager) {
   // A logout is held back only when the user can be asked, and only when the user says so.
-  if (!window_ || session_.runMode() != Session::RunMode::Install || !manager.allowsInteraction()) {
+  if (!window_ || !session_.installing() || !manager.allowsInteraction()) {
     return;
   }
   const bool quit = window_->mayClose();

@@ -22,14 +22,14 @@ class AppDelegate : public QObject {
 
  public:
   // `dialogs` answers the confirmations and shows the alerts and the panels; null means the
-  // on-screen QtDialogs.
-  explicit AppDelegate(std::unique_ptr<Dialogs> dialogs = nullptr, QObject* parent = nullptr);
+  // on-screen QtDialogs. `bundlePath` is where the flash tool and the built-in image are looked
+  // up; empty means the running executable's bundle.
+  explicit AppDelegate(std::unique_ptr<Dialogs> dialogs = nullptr,
+                       const QString& bundlePath = QString(), QObject* parent = nullptr);
   ~AppDelegate() override;
 
   // Builds and shows the window: the first log line, the built-in image, the texts and buttons.
   void applicationDidFinishLaunching();
-  // The application ends when its window has closed, once no installation needs it any more.
-  bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
   // Builds the menu bar in the current language; the window shows it.
   void installMainMenu();
   // The language switch: `segment` 1 is Russian, anything else English.

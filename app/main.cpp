@@ -1,6 +1,4 @@
 #include <QApplication>
-#include <QLocale>
-#include <QSettings>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
@@ -22,11 +20,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral(VELTRIN_VERSION));
 
   // The language is fixed before the controller exists, so the first menu and every later text
-  // are already in it. Only a setting that was never saved falls back to the system's list.
-  const QSettings settings;
-  const QString key = QStringLiteral("InterfaceLanguage");
-  CurrentLanguage = InterfaceLanguageFor(settings.contains(key) ? settings.value(key) : QVariant(),
-                                         QLocale::system().uiLanguages());
+  // are already in it.
+  CurrentLanguage = LoadInterfaceLanguage();
   ApplyQtTranslations(CurrentLanguage);
 
   // One Veltrin per user session: a second start brings the running window to the front, with

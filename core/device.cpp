@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "diagnosis.h"
+
 namespace vt {
 
 namespace {
@@ -48,8 +50,8 @@ int configure(usb_device& device, usb_connection& connection, usb_config_desc& c
   return 0;
 }
 
-int open_on_device(usb_device& device, unsigned vendor_id, unsigned product_id, usb_handle& handle,
-                   event_listener& listener) {
+int open_on_device(usb_platform& platform, usb_device& device, unsigned vendor_id,
+                   unsigned product_id, usb_handle& handle, event_listener& listener) {
   std::unique_ptr<usb_connection> connection;
   if (const usb_error error = device.open(connection); error != usb_error::ok) {
     listener.open_failed(error);
@@ -61,11 +63,17 @@ int open_on_device(usb_device& device, unsigned vendor_id, unsigned product_id, 
     close_device(handle);
     return -1;
   }
+  bool busy = false;
   for (const usb_interface_desc& interface : config.interfaces) {
-    if (try_open_interface(handle, interface, listener) == 0) {
+    usb_error claim = usb_error::ok;
+    if (try_open_interface(handle, interface, listener, &claim) == 0) {
       listener.device_opened(vendor_id, product_id, handle);
       return 0;
     }
+    busy = busy || claim == usb_error::busy;
+  }
+  if (busy) {
+    listener.interface_held(platform.node_holders(device.place()));
   }
   listener.no_bulk_interface();
   close_device(handle);
@@ -79,7 +87,7 @@ usb_handle::~usb_handle() {
 }
 
 int try_open_interface(usb_handle& handle, const usb_interface_desc& interface,
-                       event_listener& listener) {
+                       event_listener& listener, usb_error* claim_error) {
   std::uint8_t in_pipe = 0;
   std::uint8_t out_pipe = 0;
   std::uint8_t in_endpoint = 0;
@@ -107,6 +115,9 @@ int try_open_interface(usb_handle& handle, const usb_interface_desc& interface,
   if (const usb_error error = handle.connection->claim_interface(interface.number);
       error != usb_error::ok) {
     listener.call_failed("USBInterfaceOpen", error);
+    if (claim_error != nullptr) {
+      *claim_error = error;
+    }
     return -1;
   }
   handle.interface_number = interface.number;
@@ -135,10 +146,13 @@ int open_device(usb_platform& platform, unsigned vendor_id, unsigned product_id,
   // The first device with the ids is the one used; another one with the same ids is not touched.
   for (const auto& device : devices) {
     if (device->vendor_id() == vendor_id && device->product_id() == product_id) {
-      return open_on_device(*device, vendor_id, product_id, handle, listener);
+      return open_on_device(platform, *device, vendor_id, product_id, handle, listener);
     }
   }
   listener.device_not_found(vendor_id, product_id);
+  for (const usb_device_record& other : other_products(platform, vendor_id, product_id)) {
+    listener.other_product_found(other);
+  }
   return -1;
 }
 

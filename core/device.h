@@ -10,15 +10,18 @@ namespace vt {
 
 // Finds the first device with the ids that has an interface with a bulk IN and a bulk OUT
 // endpoint, configures it when needed and claims that interface. Tells the opened device and
-// returns 0, or tells what failed and returns -1 with nothing left open.
+// returns 0, or tells what failed and returns -1 with nothing left open. What failed is told with
+// what the system knows of the cause, no device being opened for it: the devices of the vendor
+// with another product after a search that found none, the processes that hold the device's node
+// after a busy claim.
 int open_device(usb_platform& platform, unsigned vendor_id, unsigned product_id, usb_handle& handle,
                 event_listener& listener);
 
 // Claims one interface and picks its first bulk IN and first bulk OUT pipe. 0, or -1 with the
-// interface released; a claim that fails is told, an interface without both pipes is skipped
-// silently.
+// interface released; a claim that fails is told (and its error left in `claim_error` when
+// given), an interface without both pipes is skipped silently.
 int try_open_interface(usb_handle& handle, const usb_interface_desc& interface,
-                       event_listener& listener);
+                       event_listener& listener, usb_error* claim_error = nullptr);
 
 // Releases the interface and closes the device; safe to call on an empty or closed handle.
 void close_device(usb_handle& handle);

@@ -16,11 +16,17 @@ class event_fanout final : public event_listener {
   void device_not_found(unsigned v, unsigned p) override {
     each(&event_listener::device_not_found, v, p);
   }
+  void other_product_found(const usb_device_record& r) override {
+    each(&event_listener::other_product_found, r);
+  }
   void open_failed(usb_error e) override { each(&event_listener::open_failed, e); }
   void call_failed(const char* call, usb_error e) override {
     each(&event_listener::call_failed, call, e);
   }
   void configuration_kept(usb_error e) override { each(&event_listener::configuration_kept, e); }
+  void interface_held(const std::vector<usb_node_holder>& h) override {
+    each(&event_listener::interface_held, h);
+  }
   void no_bulk_interface() override { each(&event_listener::no_bulk_interface); }
   void device_opened(unsigned v, unsigned p, const usb_handle& h) override {
     each(&event_listener::device_opened, v, p, h);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "usb.h"
 
@@ -38,12 +39,18 @@ class event_listener {
   // The platform could not list the devices on the bus.
   virtual void search_failed(usb_error) {}
   virtual void device_not_found(unsigned /*vendor_id*/, unsigned /*product_id*/) {}
+  // After device_not_found, for each device of the vendor with another product that the system's
+  // records show; none is opened.
+  virtual void other_product_found(const usb_device_record&) {}
   // The sampler was found but could not be opened; usb_error::access means no permission.
   virtual void open_failed(usb_error) {}
   // Setting up the opened device failed at the platform call named (its IOKit name).
   virtual void call_failed(const char* /*call*/, usb_error) {}
   // Another program holds the device's configuration: the search goes on with the current one.
   virtual void configuration_kept(usb_error) {}
+  // After a claim that failed as busy: the processes that have the device's node open, as the
+  // system tells; empty when it names none.
+  virtual void interface_held(const std::vector<usb_node_holder>& /*holders*/) {}
   virtual void no_bulk_interface() {}
   virtual void device_opened(unsigned /*vendor_id*/, unsigned /*product_id*/, const usb_handle&) {}
   // One device of a listing; `class_name` is empty where the platform has no device classes.

@@ -1,6 +1,7 @@
 #include "text_listener.h"
 
 #include "device.h"
+#include "diagnosis.h"
 
 namespace vt {
 
@@ -10,7 +11,9 @@ namespace {
 #ifdef __linux__
 constexpr const char* permission_hint =
     "No permission to open the sampler: install the udev rule 70-veltrin.rules (see README) or "
-    "run as root.\n";
+    "run as root.\n"
+    "To install the rule: sudo cp 70-veltrin.rules /etc/udev/rules.d/ && sudo udevadm control "
+    "--reload-rules, then connect the sampler again.\n";
 #else
 constexpr const char* permission_hint = "No permission to open the sampler.\n";
 #endif
@@ -31,6 +34,10 @@ void text_listener::device_not_found(unsigned vendor_id, unsigned product_id) {
   out_.error(format_text("AKAI device %04x:%04x was not found.\n", vendor_id, product_id));
 }
 
+void text_listener::other_product_found(const usb_device_record& record) {
+  out_.error(other_product_line(record));
+}
+
 void text_listener::open_failed(usb_error error) {
   out_.error(call_failure_line("IOCreatePlugInInterfaceForService(device)", ioreturn_code(error)));
   if (error == usb_error::access) {
@@ -46,6 +53,10 @@ void text_listener::configuration_kept(usb_error error) {
   out_.error(format_text(
       "Warning: USBDeviceOpen failed (0x%08x), continuing with the current configuration.\n",
       ioreturn_code(error)));
+}
+
+void text_listener::interface_held(const std::vector<usb_node_holder>& holders) {
+  out_.error(holder_lines(holders));
 }
 
 void text_listener::no_bulk_interface() {

@@ -14,9 +14,11 @@ class text_listener final : public event_listener {
 
   void search_failed(usb_error error) override;
   void device_not_found(unsigned vendor_id, unsigned product_id) override;
+  void other_product_found(const usb_device_record& record) override;
   void open_failed(usb_error error) override;
   void call_failed(const char* call, usb_error error) override;
   void configuration_kept(usb_error error) override;
+  void interface_held(const std::vector<usb_node_holder>& holders) override;
   void no_bulk_interface() override;
   void device_opened(unsigned vendor_id, unsigned product_id, const usb_handle& handle) override;
   void device_listed(const usb_device_record& record, const char* class_name) override;

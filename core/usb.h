@@ -66,6 +66,14 @@ class usb_connection {
                               std::size_t& transferred, unsigned timeout_ms) = 0;
 };
 
+// Where a device sits: its bus, its address there, and the hub ports from the root hub down
+// (empty when the system gives no port path, as for a root hub).
+struct usb_place {
+  unsigned bus = 0;
+  unsigned address = 0;
+  std::vector<std::uint8_t> ports;
+};
+
 // A device on the bus, not yet opened.
 class usb_device {
  public:
@@ -75,6 +83,7 @@ class usb_device {
   virtual std::uint8_t num_configurations() const = 0;
   // Where the device sits on the bus ("bus 001 device 004"): shown when it has no product name.
   virtual std::string location() const = 0;
+  virtual usb_place place() const = 0;
   virtual usb_error config_descriptor(std::uint8_t index, usb_config_desc& config) = 0;
   virtual usb_error open(std::unique_ptr<usb_connection>& connection) = 0;
 };
@@ -86,17 +95,22 @@ struct usb_device_record {
   std::uint16_t product_id = 0;
   std::string product_name;  // the device's own string, unfiltered; empty when it has none
   std::string location;      // "bus 001 device 004": shown when it has no product name
+  usb_place place;
 };
 
-// A device with the watched ids that arrived on the bus or left it. The bus number and address
+// A process that has a device's node open, as the system's process table shows it.
+struct usb_node_holder {
+  int pid = 0;
+  std::string name;  // the program's name, as the system records it; any bytes
+};
+
+// A device of the watched vendor that arrived on the bus or left it. The bus number and address
 // tell one device from another while it is connected.
 struct usb_hotplug_event {
   bool arrived = false;
   std::uint16_t vendor_id = 0;
   std::uint16_t product_id = 0;
-  unsigned bus = 0;
-  unsigned address = 0;
-  std::vector<std::uint8_t> ports;  // hub ports from the root hub down; empty when unknown
+  usb_place place;
 };
 
 using usb_hotplug_listener = std::function<void(const usb_hotplug_event&)>;
@@ -122,11 +136,15 @@ class usb_platform {
   virtual usb_error device_records(std::vector<usb_device_record>& list) = 0;
   // Whether the system tells when devices arrive and leave.
   virtual bool has_hotplug() const = 0;
-  // Starts watching for devices with the ids. Those already connected reach the listener as
-  // arrivals before this returns; the rest through `dispatch`. Fails when the bus cannot be
-  // searched. The watch is ended before the platform.
-  virtual usb_error watch(std::uint16_t vendor_id, std::uint16_t product_id,
-                          usb_hotplug_listener listener, std::unique_ptr<usb_watch>& watch) = 0;
+  // Starts watching for devices of the vendor, whatever their product. Those already connected
+  // reach the listener as arrivals before this returns; the rest through `dispatch`. Fails when
+  // the bus cannot be searched. The watch is ended before the platform.
+  virtual usb_error watch(std::uint16_t vendor_id, usb_hotplug_listener listener,
+                          std::unique_ptr<usb_watch>& watch) = 0;
+  // The processes other than this one that have the node of the device at `place` open; empty
+  // where the system does not tell (or shows only some, as another user's processes may be
+  // hidden). Opens no device.
+  virtual std::vector<usb_node_holder> node_holders(const usb_place& place) = 0;
 };
 
 // The platform this program was linked with: libusb for vtflash, the simulated sampler for

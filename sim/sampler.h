@@ -137,6 +137,10 @@ struct scenario {
   bool busy_interface = false;
   bool busy_config = false;
   bool access_denied = false;
+  // The sampler's product id: another one is an AKAI device in another mode.
+  std::uint16_t product_id = 0x0061;
+  // The processes that have the sampler's node open, as the system would tell.
+  std::vector<usb_node_holder> holders;
   bool search_fails = false;  // the bus cannot be searched at all
   std::string dump_path;      // holds the flash contents, written as they change
   // The sampler is connected while this file exists (always when it is empty).

@@ -164,6 +164,17 @@ bool parse_item(const std::string& key, const std::string& value, scenario& resu
   } else if (key == "access") {
     ok = value == "denied";
     result.access_denied = ok;
+  } else if (key == "product") {
+    ok = parse_into(value, 0xFFFF, result.product_id);
+  } else if (key == "holder") {
+    // NAME:PID; the name may hold ':' itself, the id cannot.
+    const auto colon = value.rfind(':');
+    usb_node_holder holder;
+    ok = colon != std::string::npos && parse_into(value.substr(colon + 1), 0x7fffffff, holder.pid);
+    holder.name = value.substr(0, colon);
+    if (ok) {
+      result.holders.push_back(holder);
+    }
   } else if (key == "search") {
     ok = value == "fails";
     result.search_fails = ok;

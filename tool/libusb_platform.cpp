@@ -37,6 +37,18 @@ usb_error from_libusb(int code) {
 
 using context_ptr = std::shared_ptr<libusb_context>;
 
+usb_place place_of(libusb_device* device) {
+  usb_place place;
+  place.bus = libusb_get_bus_number(device);
+  place.address = libusb_get_device_address(device);
+  std::uint8_t ports[8];  // USB allows seven tiers below the root hub
+  const int depth = libusb_get_port_numbers(device, ports, sizeof ports);
+  if (depth > 0) {
+    place.ports.assign(ports, ports + depth);
+  }
+  return place;
+}
+
 struct config_free {
   void operator()(libusb_config_descriptor* config) const { libusb_free_config_descriptor(config); }
 };
@@ -146,6 +158,7 @@ class libusb_usb_device final : public usb_device {
                   libusb_get_device_address(device_));
     return text;
   }
+  usb_place place() const override { return place_of(device_); }
   usb_error config_descriptor(std::uint8_t index, usb_config_desc& config) override {
     libusb_config_descriptor* raw = nullptr;
     const int code = libusb_get_config_descriptor(device_, index, &raw);
@@ -172,8 +185,8 @@ class libusb_usb_device final : public usb_device {
   libusb_device_descriptor descriptor_;
 };
 
-// The hotplug callback of libusb, registered for the watched ids; it runs inside `dispatch` (and,
-// for the devices already there, inside the registration).
+// The hotplug callback of libusb, registered for the watched vendor; it runs inside `dispatch`
+// (and, for the devices already there, inside the registration).
 class libusb_watch final : public usb_watch {
  public:
   libusb_watch(context_ptr context, usb_hotplug_listener listener)
@@ -186,11 +199,11 @@ class libusb_watch final : public usb_watch {
   libusb_watch(const libusb_watch&) = delete;
   libusb_watch& operator=(const libusb_watch&) = delete;
 
-  usb_error start(std::uint16_t vendor_id, std::uint16_t product_id) {
+  usb_error start(std::uint16_t vendor_id) {
     const int code = libusb_hotplug_register_callback(
         context_.get(), LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED | LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT,
-        LIBUSB_HOTPLUG_ENUMERATE, vendor_id, product_id, LIBUSB_HOTPLUG_MATCH_ANY, on_event, this,
-        &handle_);
+        LIBUSB_HOTPLUG_ENUMERATE, vendor_id, LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY,
+        on_event, this, &handle_);
     registered_ = code == LIBUSB_SUCCESS;
     return from_libusb(code);
   }
@@ -227,13 +240,7 @@ class libusb_watch final : public usb_watch {
     happened.arrived = event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED;
     happened.vendor_id = descriptor.idVendor;
     happened.product_id = descriptor.idProduct;
-    happened.bus = libusb_get_bus_number(device);
-    happened.address = libusb_get_device_address(device);
-    std::uint8_t ports[8];  // USB allows seven tiers below the root hub
-    const int depth = libusb_get_port_numbers(device, ports, sizeof ports);
-    if (depth > 0) {
-      happened.ports.assign(ports, ports + depth);
-    }
+    happened.place = place_of(device);
     static_cast<libusb_watch*>(self)->listener_(happened);
     return 0;  // stay registered
   }
@@ -274,7 +281,8 @@ class libusb_platform final : public usb_platform {
     std::vector<std::unique_ptr<usb_device>> found;
     const usb_error error = devices(found);
     for (const auto& device : found) {
-      list.push_back({device->vendor_id(), device->product_id(), "", device->location()});
+      list.push_back(
+          {device->vendor_id(), device->product_id(), "", device->location(), device->place()});
     }
     return error;
 #endif
@@ -285,17 +293,26 @@ class libusb_platform final : public usb_platform {
     return capable != 0;
   }
 
-  usb_error watch(std::uint16_t vendor_id, std::uint16_t product_id, usb_hotplug_listener listener,
+  usb_error watch(std::uint16_t vendor_id, usb_hotplug_listener listener,
                   std::unique_ptr<usb_watch>& watch) override {
     if (const usb_error error = init(); error != usb_error::ok) {
       return error;
     }
     auto started = std::make_unique<libusb_watch>(context_, std::move(listener));
-    if (const usb_error error = started->start(vendor_id, product_id); error != usb_error::ok) {
+    if (const usb_error error = started->start(vendor_id); error != usb_error::ok) {
       return error;
     }
     watch = std::move(started);
     return usb_error::ok;
+  }
+
+  std::vector<usb_node_holder> node_holders(const usb_place& place) override {
+#ifdef __linux__
+    return linux_node_holders(place);
+#else
+    static_cast<void>(place);
+    return {};
+#endif
   }
 
  private:

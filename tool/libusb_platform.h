@@ -13,6 +13,11 @@ std::unique_ptr<usb_platform> make_libusb_platform();
 // Every USB device in sysfs, through libudev: ids, product string and bus position as the kernel
 // recorded them when the device arrived. Fails only when libudev cannot scan the devices.
 usb_error udev_device_records(std::vector<usb_device_record>& list);
+
+// The processes other than this one with the usbfs node of the device at `place`
+// (/dev/bus/usb/BBB/DDD) open, as fuser finds them: each /proc/PID/fd entry that is that node,
+// the name from /proc/PID/comm. Processes this user may not look into are skipped.
+std::vector<usb_node_holder> linux_node_holders(const usb_place& place);
 #endif
 
 }  // namespace vt

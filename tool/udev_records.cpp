@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "libusb_platform.h"
@@ -29,6 +30,27 @@ unsigned long number_attribute(udev_device* device, const char* name, int base) 
   char* end = nullptr;
   const unsigned long value = std::strtoul(text, &end, base);
   return end != text ? value : 0;
+}
+
+// The bus, the address and the ports from the device's name in sysfs: "1-1.4" is port 4 of the
+// hub on port 1 of bus 1's root hub; a root hub ("usb1") has no ports.
+usb_place place_of(udev_device* device) {
+  usb_place place;
+  place.bus = static_cast<unsigned>(number_attribute(device, "busnum", 10));
+  place.address = static_cast<unsigned>(number_attribute(device, "devnum", 10));
+  const char* name = udev_device_get_sysname(device);
+  const char* ports = name != nullptr ? std::strchr(name, '-') : nullptr;
+  while (ports != nullptr) {
+    char* end = nullptr;
+    const unsigned long port = std::strtoul(ports + 1, &end, 10);
+    if (end == ports + 1 || port > 255) {
+      place.ports.clear();  // not a name the kernel gives: no port path rather than a wrong one
+      break;
+    }
+    place.ports.push_back(static_cast<std::uint8_t>(port));
+    ports = *end == '.' ? end : nullptr;
+  }
+  return place;
 }
 
 }  // namespace
@@ -62,6 +84,7 @@ usb_error udev_device_records(std::vector<usb_device_record>& list) {
                   number_attribute(device.get(), "busnum", 10),
                   number_attribute(device.get(), "devnum", 10));
     record.location = location;
+    record.place = place_of(device.get());
     list.push_back(std::move(record));
   }
   return usb_error::ok;

@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "diagnosis.h"
 #include "output.h"
 
 namespace vt {
@@ -69,17 +70,19 @@ class stop_signals {
   struct sigaction old_term_ = {};
 };
 
-// Where the device sits: "port 1.4" (the hub ports from the root hub down), or "device 5" (its
-// address on the bus) when the system gives no port path.
-std::string place(const usb_hotplug_event& event) {
-  if (event.ports.empty()) {
-    return "device " + std::to_string(event.address);
+// The line for a device of the vendor with another product: named as the system's records name
+// it, when they have it by now.
+std::string other_product_arrival(usb_platform& platform, const usb_hotplug_event& event) {
+  std::vector<usb_device_record> records;
+  platform.device_records(records);  // without them the line names no product
+  usb_device_record found{event.vendor_id, event.product_id, "", "", event.place};
+  for (usb_device_record& record : records) {
+    if (record.vendor_id == event.vendor_id && record.place.bus == event.place.bus &&
+        record.place.address == event.place.address) {
+      found.product_name = std::move(record.product_name);
+    }
   }
-  std::string text = "port ";
-  for (std::size_t i = 0; i < event.ports.size(); ++i) {
-    text += (i > 0 ? "." : "") + std::to_string(event.ports[i]);
-  }
-  return text;
+  return other_product_line(found);
 }
 
 // Takes what standard input brings and drops it; false once it has ended or cannot be read.
@@ -103,18 +106,21 @@ int run_watch(usb_platform& platform, unsigned vendor_id, unsigned product_id) {
   // The devices reported connected, by bus and address. A platform may tell of one arrival twice
   // (a device that came while the watch started) or of a departure it never told the arrival of.
   std::set<std::pair<unsigned, unsigned>> connected;
-  const usb_hotplug_listener report = [&connected](const usb_hotplug_event& event) {
-    const std::pair<unsigned, unsigned> key{event.bus, event.address};
+  const usb_hotplug_listener report = [&](const usb_hotplug_event& event) {
+    const std::pair<unsigned, unsigned> key{event.place.bus, event.place.address};
     if (event.arrived ? !connected.insert(key).second : connected.erase(key) == 0) {
       return;
     }
-    out::report("AKAI device %04x:%04x %s bus %u, %s.\n", event.vendor_id, event.product_id,
-                event.arrived ? "connected at" : "disconnected from", event.bus,
-                place(event).c_str());
+    if (event.arrived && event.product_id != product_id) {
+      out::report("%s", other_product_arrival(platform, event).c_str());
+      return;
+    }
+    out::report("AKAI device %04x:%04x %s %s.\n", event.vendor_id, event.product_id,
+                event.arrived ? "connected at" : "disconnected from",
+                place_text(event.place).c_str());
   };
   std::unique_ptr<usb_watch> watch;
-  if (const usb_error error = platform.watch(static_cast<std::uint16_t>(vendor_id),
-                                             static_cast<std::uint16_t>(product_id), report, watch);
+  if (const usb_error error = platform.watch(static_cast<std::uint16_t>(vendor_id), report, watch);
       error != usb_error::ok) {
     print_call_failure("IOServiceGetMatchingServices", error);
     return 1;

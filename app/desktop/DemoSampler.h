@@ -12,7 +12,6 @@ class DemoSampler {
   // scenario and made at once, so the demo starts with its sampler connected.
   DemoSampler();
 
-  QString plugPath() const { return plugPath_; }
   // Connects or disconnects the simulated sampler. False when the file could not be made or
   // removed.
   bool plugIn() const;

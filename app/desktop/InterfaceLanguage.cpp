@@ -2,8 +2,16 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QPointer>
+#include <QSettings>
 #include <QTranslator>
+
+namespace {
+
+const QString kSettingKey = QStringLiteral("InterfaceLanguage");
+
+}  // namespace
 
 int InterfaceLanguageFor(const QVariant& stored, const QStringList& preferredLanguages) {
   QString language;
@@ -16,6 +24,18 @@ int InterfaceLanguageFor(const QVariant& stored, const QStringList& preferredLan
     language = preferredLanguages.constFirst();
   }
   return language.startsWith(QLatin1String("ru"), Qt::CaseSensitive) ? 1 : 0;
+}
+
+int LoadInterfaceLanguage() {
+  // Only a setting that was never saved falls back to the system's list.
+  const QSettings settings;
+  return InterfaceLanguageFor(
+      settings.contains(kSettingKey) ? settings.value(kSettingKey) : QVariant(),
+      QLocale::system().uiLanguages());
+}
+
+void SaveInterfaceLanguage(int language) {
+  QSettings().setValue(kSettingKey, language == 1 ? QStringLiteral("ru") : QStringLiteral("en"));
 }
 
 bool ApplyQtTranslations(int language) {

@@ -9,6 +9,12 @@
 // matters), so an empty stored value means English.
 int InterfaceLanguageFor(const QVariant& stored, const QStringList& preferredLanguages);
 
+// The interface language at start-up from the saved setting and the system's preferred
+// languages (see InterfaceLanguageFor).
+int LoadInterfaceLanguage();
+// Saves the language the user switched to ("en" or "ru"), for the next start.
+void SaveInterfaceLanguage(int language);
+
 // Puts Qt's own texts (the standard buttons of alerts, the open panel) into the interface
 // language: Qt's Russian catalogue for 1, Qt's built-in English otherwise. Called at start-up and
 // at each switch of language. False when the Russian catalogue is not installed; Qt's texts then

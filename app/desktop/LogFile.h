@@ -22,7 +22,6 @@ class LogFile {
   static QString defaultPath();
 
   QString path() const { return path_; }
-  bool isOpen() const { return file_.isOpen(); }
 
   // Opens the file for one run (making its folder, moving a full file to the older generation)
   // and writes the heading with `when`. False with the reason in `error` when it cannot.

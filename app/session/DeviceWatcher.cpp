@@ -33,11 +33,8 @@ void DeviceWatcher::readLines() {
   while ((end = partial_.indexOf('\n')) >= 0) {
     const QByteArray line = partial_.left(end);
     partial_.remove(0, end + 1);
-    // "AKAI device 09e8:0061 connected at bus 1, port 1.4." and "... disconnected from ...".
-    if (line.contains(" disconnected from ")) {
-      emit presenceReported(false);
-    } else if (line.contains(" connected at ")) {
-      emit presenceReported(true);
+    for (const OutputLine& recognised : ParseToolOutput(QString::fromUtf8(line))) {
+      emit reported(recognised);
     }
   }
 }

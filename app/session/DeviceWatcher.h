@@ -5,8 +5,10 @@
 #include <QProcess>
 #include <QString>
 
-// The flash tool's "--watch" beside the runs: it reports the sampler as it arrives and leaves,
-// one line each, and never opens it. Its standard input is a pipe held for as long as this object
+#include "session/OutputParser.h"
+
+// The flash tool's "--watch" beside the runs: it reports AKAI devices as they arrive and leave,
+// one line each, and never opens them. Its standard input is a pipe held for as long as this object
 // lives, so the watcher ends with the application. A watcher that cannot start or ends reports
 // nothing more: checking by hand goes on as ever.
 class DeviceWatcher : public QObject {
@@ -21,8 +23,8 @@ class DeviceWatcher : public QObject {
   void start(const QString& program);
 
  signals:
-  // The tool said the sampler is connected (true) or has left (false).
-  void presenceReported(bool connected);
+  // One line of the watch that the output parser recognised: a device arrived or left.
+  void reported(const OutputLine& line);
 
  private:
   void readLines();

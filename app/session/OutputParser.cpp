@@ -1,6 +1,7 @@
 #include "session/OutputParser.h"
 
 #include <QByteArray>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cstdio>
 
@@ -38,6 +39,29 @@ double HalfBar(unsigned number) {
   return std::min(number * 0.5, 50.0);
 }
 
+constexpr quint16 kAkaiVendor = 0x09e8;
+constexpr quint16 kSamplerProduct = 0x0061;
+
+// The watch's lines: "AKAI device 09e8:0061 connected at bus 1, port 1.4." and
+// "AKAI device 09e8:0061 disconnected from bus 1, device 4.".
+bool RecogniseDeviceLine(const QString& line, OutputLine* out) {
+  static const QRegularExpression pattern(QStringLiteral(
+      "^AKAI device ([0-9a-f]{4}):([0-9a-f]{4}) (connected at|disconnected from) (.+)\\.$"));
+  const QRegularExpressionMatch match = pattern.match(line);
+  if (!match.hasMatch()) {
+    return false;
+  }
+  const bool arrived = match.capturedView(3) == QLatin1String("connected at");
+  *out = {arrived ? OutputLine::Kind::DeviceConnected : OutputLine::Kind::DeviceDisconnected,
+          0,
+          -1,
+          line,
+          quint16(match.capturedView(1).toUInt(nullptr, 16)),
+          quint16(match.capturedView(2).toUInt(nullptr, 16)),
+          match.captured(4)};
+  return true;
+}
+
 // The meaning of one trimmed, non-empty line; false when it has none. The first test that
 // matches decides.
 bool RecogniseLine(const QString& line, OutputLine* out) {
@@ -51,13 +75,21 @@ bool RecogniseLine(const QString& line, OutputLine* out) {
     *out = {OutputLine::Kind::Geometry, 0, -1, line};
   } else if (line.contains(QLatin1String("OS upload complete"))) {
     *out = {OutputLine::Kind::Completion, 100.0, -1, line};
+  } else if (line.contains(QLatin1String("Erasing flash"))) {
+    *out = {OutputLine::Kind::EraseBegins, 0, -1, line};
+  } else if (line.contains(QLatin1String("Writing firmware"))) {
+    *out = {OutputLine::Kind::WriteBegins, 0, -1, line};
   } else {
-    return false;
+    return RecogniseDeviceLine(line, out);
   }
   return true;
 }
 
 }  // namespace
+
+bool OutputLine::isProgress() const {
+  return kind == Kind::Erase || kind == Kind::Write || kind == Kind::Completion;
+}
 
 QString OutputLine::operationKey() const {
   switch (kind) {
@@ -67,10 +99,13 @@ QString OutputLine::operationKey() const {
       return QStringLiteral("op.write");
     case Kind::Completion:
       return QStringLiteral("op.done");
-    case Kind::Geometry:
-      break;
+    default:
+      return QString();
   }
-  return QString();
+}
+
+bool OutputLine::isSampler() const {
+  return vendorId == kAkaiVendor && productId == kSamplerProduct;
 }
 
 QList<OutputLine> ParseToolOutput(QStringView text) {

@@ -4,28 +4,41 @@
 #include <QString>
 #include <QStringView>
 
-// One line of the flash tool's output that the application recognises, and what it means for
-// the window. The tool prints its progress as "\r%s %3u%% (%u/%u)" records, the flash geometry
-// once, and a completion line at the end of a write.
+// One line of the flash tool's output that the application recognises, and what it means. This
+// is the one place that reads the tool's words: the runs' progress records ("\r%s %3u%% (%u/%u)"),
+// the flash geometry, the phase lines, the completion line, and the watch's lines of a device
+// arriving or leaving.
 struct OutputLine {
   enum class Kind {
-    Erase,       // "Erase <n>%": the first half of the bar
-    Write,       // "Write <n>%": the second half of the bar
-    Geometry,    // contains "Flash geometry:"
-    Completion,  // contains "OS upload complete"
+    Erase,               // "Erase <n>%": the first half of the bar
+    Write,               // "Write <n>%": the second half of the bar
+    Geometry,            // contains "Flash geometry:"
+    Completion,          // contains "OS upload complete"
+    EraseBegins,         // contains "Erasing flash": the sampler's OS is being erased
+    WriteBegins,         // contains "Writing firmware"
+    DeviceConnected,     // "AKAI device VVVV:PPPP connected at PLACE."
+    DeviceDisconnected,  // "AKAI device VVVV:PPPP disconnected from PLACE."
   };
 
   Kind kind = Kind::Erase;
-  // The progress bar's value, 0 to 100 in half steps; not used for a geometry line.
+  // The progress bar's value, 0 to 100 in half steps; only for progress and completion lines.
   double bar = 0;
   // The percentage shown beside the operation, 0 to 100, or -1 for none.
   int percent = -1;
   // The whole line, trimmed: the geometry line is shown as the tool printed it.
   QString text;
+  // A device line's USB ids and its place ("bus 1, port 1.4").
+  quint16 vendorId = 0;
+  quint16 productId = 0;
+  QString place = {};
 
-  // The text key of the operation the line starts ("op.erase", "op.write", "op.done"), or an
-  // empty string for a geometry line, which starts none.
+  // True for a progress or completion line, which moves the bar and names the operation.
+  bool isProgress() const;
+  // The text key of the operation a progress or completion line starts ("op.erase",
+  // "op.write", "op.done"), or an empty string for any other line.
   QString operationKey() const;
+  // True when a device line speaks of the MPC4000 in "OS Loader" mode (09e8:0061).
+  bool isSampler() const;
 };
 
 // The recognised lines of one chunk of output, in order. Lines end at every line break

@@ -20,10 +20,12 @@
 #include "session/Dialogs.h"
 #include "session/ToolRunner.h"
 
-Session::Session(Dialogs& dialogs, QObject* parent)
+Session::Session(Dialogs& dialogs, const QString& bundlePath, QObject* parent)
     : QObject(parent),
       dialogs_(dialogs),
-      bundlePath_(bundleDirectoryForExecutableDir(QCoreApplication::applicationDirPath())) {
+      bundlePath_(bundlePath.isEmpty()
+                      ? BundleDirectoryForExecutableDir(QCoreApplication::applicationDirPath())
+                      : bundlePath) {
   connect(&factsWatcher_, &QFutureWatcher<ImageFacts>::finished, this, &Session::factsRead);
   connect(&recordWatcher_, &QFutureWatcher<std::optional<vt::record::installation>>::finished, this,
           [this] {
@@ -47,7 +49,7 @@ Session::~Session() {
   }
 }
 
-QString Session::bundleDirectoryForExecutableDir(const QString& executableDir) {
+QString BundleDirectoryForExecutableDir(const QString& executableDir) {
   // Pure path arithmetic: the folders are not looked up on disk.
   const QString macos = QDir::cleanPath(executableDir);
   const QString contents = QFileInfo(macos).path();
@@ -64,29 +66,12 @@ QString Session::bundledFirmwarePath() const {
   return QFileInfo::exists(path) ? path : QString();
 }
 
-void Session::setBundlePath(const QString& path) {
-  bundlePath_ = path;
-  demo_.reset();
-}
-
 bool Session::isDemo() const {
   // An empty path (no built-in image) cannot be opened, so it is no demo either.
   if (!demo_) {
     demo_ = vt::image::file_is_demo(QFile::encodeName(bundledFirmwarePath()).constData());
   }
   return *demo_;
-}
-
-QString Session::currentMode() const {
-  switch (currentMode_) {
-    case RunMode::Info:
-      return QStringLiteral("info");
-    case RunMode::Install:
-      return QStringLiteral("install");
-    case RunMode::None:
-      break;
-  }
-  return QString();
 }
 
 void Session::setFirmwarePath(const QString& path) {
@@ -241,7 +226,7 @@ void Session::chooseFirmware() {
 }
 
 void Session::openFirmwareFile(const QString& pathOrUrl) {
-  if (currentTask_ || pathOrUrl.isEmpty()) {
+  if (busy() || pathOrUrl.isEmpty()) {
     return;
   }
   // A desktop may hand over a file: URL instead of a path. The log names the file by its full

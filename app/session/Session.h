@@ -11,10 +11,19 @@
 #include "session/ImageFacts.h"
 #include "session/LastInstallation.h"
 
+struct OutputLine;
+
 class DeviceWatcher;
 class Dialogs;
 class LogFile;
 class ToolRunner;
+
+// The bundle directory: the folder two levels above `executableDir` when that folder is
+// "<X>.app/Contents/MacOS", else `executableDir` itself.
+QString BundleDirectoryForExecutableDir(const QString& executableDir);
+// The flash tool a bundle runs: its own copy in Contents/MacOS when that is an executable file,
+// else "vtflash" in the working directory.
+QString FlashToolInBundle(const QString& bundlePath);
 
 // What the application knows about the sampler: a device check sets it, and so does the sampler
 // leaving while nothing runs.
@@ -39,26 +48,26 @@ class Session : public QObject {
   enum class RunMode { None, Info, Install };
   Q_ENUM(RunMode)
 
-  // `dialogs` must outlive the session.
-  explicit Session(Dialogs& dialogs, QObject* parent = nullptr);
+  // How an installation ended, in the words the result alert and the desktop notification both
+  // show.
+  struct Result {
+    bool succeeded = false;
+    QString title;
+    QString text;
+  };
+
+  // `dialogs` must outlive the session. The flash tool and the built-in image are looked up in
+  // `bundlePath`; empty means the running executable's bundle directory.
+  explicit Session(Dialogs& dialogs, const QString& bundlePath = QString(),
+                   QObject* parent = nullptr);
   ~Session() override;
 
-  // The bundle directory: the folder two levels above `executableDir` when that folder is
-  // "<X>.app/Contents/MacOS", else `executableDir` itself.
-  static QString bundleDirectoryForExecutableDir(const QString& executableDir);
-  // Where the flash tool and the built-in image are looked up; starts as the running
-  // executable's bundle directory. Tests point it at a folder of their own.
-  QString bundlePath() const { return bundlePath_; }
-  void setBundlePath(const QString& path);
   // The built-in OS image, or the empty string when the bundle carries none.
   QString bundledFirmwarePath() const;
   // True when the built-in image is Veltrin's demo image: this is the demo bundle. Read once.
   bool isDemo() const;
-  QString loaderPath() const;
 
   // OS image selection.
-  bool validateFirmwareAtPath(const QString& path, QString* error) const;
-  void selectFirmwareAtPath(const QString& path);
   void useBundledFirmware();
   void chooseFirmware();
   // Adopts a file given by path or file: URL, as the panel would; nothing while a run goes on.
@@ -71,47 +80,33 @@ class Session : public QObject {
 
   // The flash tool runs.
   void checkDevice();
+  // Installs the adopted image once the user confirms; nothing unless canInstall().
   void installFirmware();
-  void runLoaderWithArguments(const QStringList& arguments, RunMode mode);
-  void handleTaskOutput(const QString& text);
-  void parseProgressFromText(const QString& text);
-  void handleTaskFinished(int status, RunMode mode);
+  // True when Flash OS may start: nothing runs, the last check found the sampler ready, and an
+  // image is adopted with its checksum known.
+  bool canInstall() const;
+  // True while a run of the flash tool is under way, and while an installation is.
+  bool busy() const { return currentTask_ != nullptr; }
+  bool installing() const { return currentMode_ == RunMode::Install; }
+  // The words of the end of an installation that ended with exit `status`: the title, and the
+  // text with, for a failure after the erase had begun, the advice for a sampler without an OS.
+  Result installationResult(int status) const;
 
   // The log: every line goes through appendLog, the caller supplies the line end.
   void appendLog(const QString& text);
-  QString log() const { return log_; }
   // Writes the whole log to a file the user picks.
   void saveLog();
 
-  void setOperation(const QString& key, int percent);
-
-  // State. The setters store and announce the change, nothing more.
+  // State; each change is announced by its signal.
   QString firmwarePath() const { return firmwarePath_; }
-  void setFirmwarePath(const QString& path);
   // The size and SHA-256 of the adopted image, read off the GUI thread once it is adopted;
   // unknown while they are read or when the file could not be read.
   ImageFacts firmwareFacts() const;
   bool firmwareFactsPending() const { return factsPending_; }
   DeviceState deviceState() const { return deviceState_; }
-  void setDeviceState(DeviceState state);
   QString deviceGeometry() const { return deviceGeometry_; }
-  void setDeviceGeometry(const QString& geometry);
   QString operationKey() const { return operationKey_; }
   int operationPercent() const { return operationPercent_; }
-  // The progress bar's value, 0 to 100 in half steps.
-  double progress() const { return progress_; }
-  void setProgress(double value);
-  // The run under way, or null.
-  ToolRunner* currentTask() const { return currentTask_; }
-  bool busy() const { return currentTask_ != nullptr; }
-  RunMode runMode() const { return currentMode_; }
-  // The mode of the run under way as its name, "info" or "install"; a null string when idle.
-  QString currentMode() const;
-  // The last line the tool of the current or last run printed, trimmed.
-  QString lastOutputLine() const { return lastOutputLine_; }
-  // How a failed installation is told: `reason`, and once the erase had begun, that the sampler
-  // holds no complete OS now and what to do.
-  QString failedInstallationText(const QString& reason) const;
 
   // Reads the last installation the tool recorded, off the GUI thread; lastInstallationChanged
   // follows. Done at launch and after each run.
@@ -133,11 +128,25 @@ class Session : public QObject {
   void lastInstallationChanged();
 
  private:
+  QString loaderPath() const;
+  bool validateFirmwareAtPath(const QString& path, QString* error) const;
+  void selectFirmwareAtPath(const QString& path);
+  void runLoaderWithArguments(const QStringList& arguments, RunMode mode);
+  void handleTaskOutput(const QString& text);
+  void parseProgressFromText(const QString& text);
+  void handleTaskFinished(int status, RunMode mode);
+  void setOperation(const QString& key, int percent);
+  void setFirmwarePath(const QString& path);
+  void setDeviceState(DeviceState state);
+  void setDeviceGeometry(const QString& geometry);
+  // The progress bar's value, 0 to 100 in half steps.
+  void setProgress(double value);
   void taskDidStart();
   void taskFailedToStart(const QString& reason);
   void taskDidFinish(int status);
   void releaseTask();
   void factsRead();
+  void watchReported(const OutputLine& line);
   void presenceReported(bool connected);
   void applyPresence();
   void beginLogRecord();
@@ -163,7 +172,6 @@ class Session : public QObject {
   ToolRunner* currentTask_ = nullptr;  // a child of this session while it runs
   RunMode currentMode_ = RunMode::None;
   bool eraseBegan_ = false;  // the tool of this run has begun to erase the flash
-  QString lastOutputLine_;
   std::optional<vt::record::installation> lastInstallation_;
   QFutureWatcher<std::optional<vt::record::installation>> recordWatcher_;
 

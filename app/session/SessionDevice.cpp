@@ -21,8 +21,19 @@ void Session::watchDevice() {
   bounceTimer_.setSingleShot(true);
   bounceTimer_.setInterval(kBounceMilliseconds);
   connect(&bounceTimer_, &QTimer::timeout, this, &Session::applyPresence);
-  connect(watcher_, &DeviceWatcher::presenceReported, this, &Session::presenceReported);
+  connect(watcher_, &DeviceWatcher::reported, this, &Session::watchReported);
   watcher_->start(loaderPath());
+}
+
+void Session::watchReported(const OutputLine& line) {
+  if (!line.isSampler()) {
+    return;
+  }
+  if (line.kind == OutputLine::Kind::DeviceConnected) {
+    presenceReported(true);
+  } else if (line.kind == OutputLine::Kind::DeviceDisconnected) {
+    presenceReported(false);
+  }
 }
 
 void Session::presenceReported(bool connected) {
@@ -36,8 +47,7 @@ void Session::presenceReported(bool connected) {
 void Session::applyPresence() {
   // During a run the tool reports a lost sampler itself; what changed applies once it has ended.
   // An image being read keeps its lines together in the log: the check follows them.
-  if (currentTask_ || factsPending_ || !reportedPresence_ ||
-      reportedPresence_ == appliedPresence_) {
+  if (busy() || factsPending_ || !reportedPresence_ || reportedPresence_ == appliedPresence_) {
     return;
   }
   appliedPresence_ = reportedPresence_;

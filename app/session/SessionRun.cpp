@@ -19,33 +19,22 @@ bool IsExecutableFile(const QString& path) {
   return file.isFile() && file.isExecutable();
 }
 
-// The last line of `text` that holds more than white space, trimmed; empty when there is none.
-// Read from the end, so a chunk of thousands of progress records costs no more than its tail.
-QStringView LastLineWithText(QStringView text) {
-  qsizetype end = text.size();
-  while (end > 0) {
-    const qsizetype start = text.lastIndexOf(QLatin1Char('\n'), end - 1);
-    const QStringView line = text.sliced(start + 1, end - start - 1).trimmed();
-    if (!line.isEmpty()) {
-      return line;
-    }
-    end = start;
-  }
-  return {};
-}
-
 }  // namespace
 
-QString Session::loaderPath() const {
-  const QString bundled = QDir(bundlePath_).filePath(QStringLiteral("Contents/MacOS/vtflash"));
+QString FlashToolInBundle(const QString& bundlePath) {
+  const QString bundled = QDir(bundlePath).filePath(QStringLiteral("Contents/MacOS/vtflash"));
   if (IsExecutableFile(bundled)) {
     return bundled;
   }
   return QDir(QDir::currentPath()).filePath(QStringLiteral("vtflash"));
 }
 
+QString Session::loaderPath() const {
+  return FlashToolInBundle(bundlePath_);
+}
+
 void Session::checkDevice() {
-  if (currentTask_) {
+  if (busy()) {
     return;
   }
   setDeviceState(DeviceStateChecking);
@@ -54,9 +43,13 @@ void Session::checkDevice() {
   runLoaderWithArguments({QStringLiteral("--info")}, RunMode::Info);
 }
 
-void Session::installFirmware() {
+bool Session::canInstall() const {
   // The image is installed only once the checksum it is shown with is known.
-  if (firmwarePath_.isEmpty() || currentTask_ || factsPending_) {
+  return !busy() && deviceState_ == DeviceStateReady && !firmwarePath_.isEmpty() && !factsPending_;
+}
+
+void Session::installFirmware() {
+  if (!canInstall()) {
     return;
   }
   const bool confirmed = dialogs_.confirm(Dialogs::Style::Critical, L("confirm.title"),
@@ -77,7 +70,7 @@ void Session::installFirmware() {
 }
 
 void Session::runLoaderWithArguments(const QStringList& arguments, RunMode mode) {
-  if (currentTask_) {
+  if (busy()) {
     return;
   }
   beginLogRecord();
@@ -89,7 +82,6 @@ void Session::runLoaderWithArguments(const QStringList& arguments, RunMode mode)
   }
   currentMode_ = mode;
   eraseBegan_ = false;
-  lastOutputLine_.clear();
   appendLog(QStringLiteral("$ %1 %2\n").arg(QFileInfo(path).fileName(), arguments.join(' ')));
 
   auto* task = new ToolRunner(this);
@@ -136,32 +128,35 @@ void Session::handleTaskOutput(const QString& text) {
   QString lines = text;
   lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   appendLog(lines);
-  if (const QStringView last = LastLineWithText(lines); !last.isEmpty()) {
-    lastOutputLine_ = last.toString();
-  }
   parseProgressFromText(lines);
 }
 
 void Session::parseProgressFromText(const QString& text) {
-  // The tool announces the erase before its first block: from then on the sampler's OS is gone.
-  if (text.contains(QLatin1String("Erasing flash"))) {
-    eraseBegan_ = true;
-  }
-  // Every recognised line is announced, so the last one of a chunk is what stays.
+  // Every recognised line is applied, so the last one of a chunk is what stays.
   for (const OutputLine& line : ParseToolOutput(text)) {
     if (line.kind == OutputLine::Kind::Geometry) {
-      // Stored quietly: it is shown by the next refresh, which the end of the run brings.
-      deviceGeometry_ = line.text;
-      continue;
+      setDeviceGeometry(line.text);
+    } else if (line.kind == OutputLine::Kind::EraseBegins) {
+      // The tool announces the erase before its first block: from then on the sampler's OS is
+      // gone.
+      eraseBegan_ = true;
+    } else if (line.isProgress()) {
+      eraseBegan_ = true;
+      setProgress(line.bar);
+      setOperation(line.operationKey(), line.percent);
     }
-    eraseBegan_ = true;
-    setProgress(line.bar);
-    setOperation(line.operationKey(), line.percent);
   }
 }
 
-QString Session::failedInstallationText(const QString& reason) const {
-  return eraseBegan_ ? reason + QStringLiteral("\n\n") + L("failed.erased") : reason;
+Session::Result Session::installationResult(int status) const {
+  if (status == 0) {
+    return {true, L("done.title"), L("done.text")};
+  }
+  QString text = L("failed.text");
+  if (eraseBegan_) {
+    text += QStringLiteral("\n\n") + L("failed.erased");
+  }
+  return {false, L("failed.title"), text};
 }
 
 void Session::handleTaskFinished(int status, RunMode mode) {

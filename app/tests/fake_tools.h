@@ -26,8 +26,5 @@ inline QString ExpectedProgress(const char* word, int count) {
 // An installation that may start: the device was checked and an image is adopted.
 inline void PrepareInstall(Harness& h, const QString& imageName = QStringLiteral("os.bin")) {
   h.launch();
-  h.session().setDeviceState(DeviceStateReady);
-  h.session().setFirmwarePath(h.makeImage(imageName, MakeImageBytes(100000)));
-  h.window()->refreshTexts();
-  h.window()->updateButtons();
+  h.readyToInstall(h.makeImage(imageName, MakeImageBytes(100000)));
 }

@@ -109,7 +109,7 @@ inline void WatchTheAlert(Harness& h, BehindTheAlert& seen) {
 
 // The buttons after a run: all back, Flash OS as the device state and the image allow.
 inline void ExpectButtonsBack(Harness& h, bool installEnabled) {
-  EXPECT_EQ(h.session().currentTask(), nullptr);
+  EXPECT_FALSE(h.session().busy());
   EXPECT_TRUE(h.button("checkButton")->isEnabled());
   EXPECT_TRUE(h.button("chooseButton")->isEnabled());
   EXPECT_FALSE(h.button("builtinButton")->isEnabled());  // these bundles carry no image
@@ -128,7 +128,7 @@ inline void ExpectFailedInstall(Harness& h, double bar, const BehindTheAlert& se
   EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.error"));
   EXPECT_EQ(h.label("operationLabel")->text(), QStringLiteral("Flashing failed"));
   EXPECT_EQ(h.label("percentLabel")->text(), QString());
-  EXPECT_EQ(h.session().progress(), bar);
+  EXPECT_EQ(h.progress(), bar);
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].style, Dialogs::Style::Warning);
   EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing did not complete"));

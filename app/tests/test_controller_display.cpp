@@ -42,16 +42,49 @@ struct DeviceStateCase {
   StatusDot::Tone dot;
 };
 
+// Runs a tool of `body` as a check (or, with `install`, as an installation after a successful
+// check); a tool that waits at the gate is held there once its output has arrived, else its run
+// ends.
+void RunTool(Harness& h, Gate& gate, QByteArray body, bool install = false) {
+  if (install) {
+    h.readyToInstall(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
+  }
+  const bool held = body.contains(kWaitAtGate);
+  h.installTool(ShellTool(body.replace(kWaitAtGate, "echo held\n" + kWaitAtGate)));
+  if (install) {
+    h.session().installFirmware();
+  } else {
+    h.session().checkDevice();
+  }
+  ASSERT_TRUE(held ? gate.hold(h) && h.waitUntil([&] { return h.log().endsWith("held\n"); })
+                   : h.waitForRun());
+}
+
+// What a check's tool does to reach each device state.
+QByteArray CheckReaching(DeviceState state) {
+  switch (state) {
+    case DeviceStateChecking:
+      return kWaitAtGate;
+    case DeviceStateReady:
+      return "echo 'Flash geometry: 64 blocks x 65536 bytes (4194304 bytes).'";
+    case DeviceStateFailed:
+      return "exit 1";
+    default:
+      return {};
+  }
+}
+
 class DeviceStateDisplay : public ::testing::TestWithParam<DeviceStateCase> {};
 
 TEST_P(DeviceStateDisplay, ShowsStatusDetailAndDotColour) {
   const DeviceStateCase& c = GetParam();
   Harness h;
+  Gate gate(h.scratchPath(QStringLiteral("gate")));
   h.launch();
   LanguageScope language(c.language);
-  h.session().setDeviceState(c.state);
-  h.session().setDeviceGeometry(
-      QStringLiteral("Flash geometry: 64 blocks x 65536 bytes (4194304 bytes)."));
+  if (c.state != DeviceStateUnknown) {
+    RunTool(h, gate, CheckReaching(c.state));
+  }
   h.window()->refreshTexts();
 
   EXPECT_EQ(h.label("deviceStatusLabel")->text(), QString::fromUtf8(c.status));
@@ -89,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ControllerDisplay, ReadyWithoutGeometryLeavesTheDetailEmpty) {
   Harness h;
   h.launch();
-  h.session().setDeviceState(DeviceStateReady);
+  ASSERT_TRUE(h.checkWith("exit 0"));
   h.window()->refreshTexts();
   EXPECT_EQ(h.label("deviceDetailLabel")->text(), QString());
 }
@@ -131,6 +164,8 @@ INSTANTIATE_TEST_SUITE_P(
                                      {"Проверить", "Встроенная", "Выбрать\u2026", "Прошить OS"}}));
 
 struct OperationCase {
+  QByteArray tool;  // empty: just launched
+  bool install;
   const char* key;
   int percent;
   int language;
@@ -143,9 +178,12 @@ class OperationDisplay : public ::testing::TestWithParam<OperationCase> {};
 TEST_P(OperationDisplay, ShowsOperationAndPercentage) {
   const OperationCase& c = GetParam();
   Harness h;
+  Gate gate(h.scratchPath(QStringLiteral("gate")));
   h.launch();
   LanguageScope language(c.language);
-  h.session().setOperation(QString::fromLatin1(c.key), c.percent);
+  if (!c.tool.isEmpty()) {
+    RunTool(h, gate, c.tool, c.install);
+  }
   EXPECT_EQ(h.session().operationKey(), QString::fromLatin1(c.key));
   EXPECT_EQ(h.session().operationPercent(), c.percent);
   EXPECT_EQ(h.label("operationLabel")->text(), QString::fromUtf8(c.text));
@@ -154,22 +192,26 @@ TEST_P(OperationDisplay, ShowsOperationAndPercentage) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryOperation, OperationDisplay,
-    ::testing::Values(OperationCase{"op.ready", -1, 0, "Ready", ""},
-                      OperationCase{"op.checking", -1, 0, "Checking the connection", ""},
-                      OperationCase{"op.deviceReady", -1, 1, "Устройство готово", ""},
-                      OperationCase{"op.checkFailed", -1, 0, "Check failed", ""},
-                      OperationCase{"op.flashing", 0, 0, "Flashing the MPC4000", "0%"},
-                      OperationCase{"op.erase", 37, 0, "Erasing flash", "37%"},
-                      OperationCase{"op.erase", 37, 1, "Стирание flash", "37%"},
-                      OperationCase{"op.write", 100, 0, "Writing OS", "100%"},
-                      OperationCase{"op.done", -1, 1, "Прошивка завершена", ""},
-                      OperationCase{"op.error", -1, 0, "Flashing failed", ""}));
+    ::testing::Values(
+        OperationCase{{}, false, "op.ready", -1, 0, "Ready", ""},
+        OperationCase{kWaitAtGate, false, "op.checking", -1, 0, "Checking the connection", ""},
+        OperationCase{"exit 0", false, "op.deviceReady", -1, 1, "Устройство готово", ""},
+        OperationCase{"exit 1", false, "op.checkFailed", -1, 0, "Check failed", ""},
+        OperationCase{kWaitAtGate, true, "op.flashing", 0, 0, "Flashing the MPC4000", "0%"},
+        OperationCase{"printf 'Erase  37%% (37/100)\\n'\n" + kWaitAtGate, true, "op.erase", 37, 0,
+                      "Erasing flash", "37%"},
+        OperationCase{"printf 'Erase  37%% (37/100)\\n'\n" + kWaitAtGate, true, "op.erase", 37, 1,
+                      "Стирание flash", "37%"},
+        OperationCase{"printf 'Write 100%% (1/1)\\n'\n" + kWaitAtGate, true, "op.write", 100, 0,
+                      "Writing OS", "100%"},
+        OperationCase{"exit 0", true, "op.done", -1, 1, "Прошивка завершена", ""},
+        OperationCase{"exit 1", true, "op.error", -1, 0, "Flashing failed", ""}));
 
 TEST(ControllerDisplay, FirmwareLabelShowsNameAndSizeWithFullPathAsTooltip) {
   Harness h;
   h.launch();
   const QString path = h.makeImage(QStringLiteral("mpcv171.bin"), MakeImageBytes(1572864));
-  h.session().selectFirmwareAtPath(path);
+  h.session().openFirmwareFile(path);
   // The name at once, its size once the image has been read.
   EXPECT_EQ(h.label("firmwareLabel")->text(), QStringLiteral("mpcv171.bin"));
   ASSERT_TRUE(h.waitForFacts());
@@ -185,7 +227,7 @@ TEST(ControllerDisplay, FirmwareSizeUsesAFullStopInRussianAndUnderARussianLocale
   QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
   LanguageScope language(1);
   const QString path = h.makeImage(QStringLiteral("big image.bin"), MakeImageBytes(2411724));
-  h.session().selectFirmwareAtPath(path);
+  h.session().openFirmwareFile(path);
   ASSERT_TRUE(h.waitForFacts());
   QLocale::setDefault(previous);
   EXPECT_EQ(h.label("firmwareLabel")->text(), QStringLiteral("big image.bin  \u00b7  2.3 MB"));
@@ -195,9 +237,10 @@ TEST(ControllerDisplay, VanishedFirmwareStaysChosenWithZeroMegabytes) {
   Harness h;
   h.launch();
   const QString path = h.makeImage(QStringLiteral("gone.bin"), MakeImageBytes(4096));
-  h.session().setFirmwarePath(path);
+  // Gone between its choice and the reading of its facts.
+  h.session().openFirmwareFile(path);
   QFile::remove(path);
-  h.window()->refreshTexts();
+  ASSERT_TRUE(h.waitForFacts());
   EXPECT_EQ(h.label("firmwareLabel")->text(), QStringLiteral("gone.bin  \u00b7  0.0 MB"));
   EXPECT_EQ(h.session().firmwarePath(), path);
 }
@@ -248,11 +291,13 @@ TEST_P(ButtonRules, ButtonsFollowStateImageAndBundle) {
     h.installBuiltinImage(QByteArray(10, 'x'));
   }
   h.launch();
-  h.session().setDeviceState(c.state);
-  if (c.firmware) {
-    h.session().setFirmwarePath(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
+  Gate gate(h.scratchPath(QStringLiteral("gate")));
+  if (c.state != DeviceStateUnknown) {
+    RunTool(h, gate, CheckReaching(c.state));
   }
-  h.window()->updateButtons();
+  if (c.firmware) {
+    ASSERT_TRUE(h.adopt(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64))));
+  }
   EXPECT_EQ(h.button("checkButton")->isEnabled(), c.check) << c.name;
   EXPECT_EQ(h.button("chooseButton")->isEnabled(), c.choose) << c.name;
   EXPECT_EQ(h.button("builtinButton")->isEnabled(), c.builtin) << c.name;
@@ -275,7 +320,7 @@ TEST(ControllerDisplay, LaunchShowsReadyWithoutPercentageAndAnEmptyBar) {
   EXPECT_EQ(h.session().operationPercent(), -1);
   EXPECT_EQ(h.label("percentLabel")->text(), QString());
   EXPECT_EQ(h.session().deviceState(), DeviceStateUnknown);
-  EXPECT_EQ(h.session().progress(), 0.0);
+  EXPECT_EQ(h.progress(), 0.0);
   EXPECT_FALSE(h.view<WaitGirlView>("girlView")->isAnimating());
 }
 

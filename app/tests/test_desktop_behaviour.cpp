@@ -28,10 +28,7 @@ namespace {
 
 // A controller with its own on-screen dialogs and its window shown; no built-in image.
 struct OnScreen {
-  OnScreen() {
-    app.session().setBundlePath(bundle.path());
-    app.applicationDidFinishLaunching();
-  }
+  OnScreen() { app.applicationDidFinishLaunching(); }
   ~OnScreen() { ApplyQtTranslations(0); }
 
   QString image(const QString& name, const QByteArray& bytes) {
@@ -43,7 +40,7 @@ struct OnScreen {
   LanguageScope language{0};
   QTemporaryDir bundle;
   QTemporaryDir files;
-  AppDelegate app;
+  AppDelegate app{nullptr, bundle.path()};
 };
 
 // Runs `look` on the next dialog that opens modally, then closes it unless `look` did.
@@ -108,23 +105,27 @@ TEST_P(DialogsOnTheWindow, AreModalOnItAndCentredOnItWhileAnotherWindowIsActive)
 
 INSTANTIATE_TEST_SUITE_P(
     Window, DialogsOnTheWindow,
-    ::testing::Values(DialogCase{"install confirmation shows the caution sign",
-                                 [](OnScreen& s) {
-                                   s.app.session().setDeviceState(DeviceStateReady);
-                                   s.app.session().setFirmwarePath(
-                                       s.image(QStringLiteral("os.bin"), MakeImageBytes(64)));
-                                   s.app.session().installFirmware();
-                                 },
-                                 QMessageBox::Warning},
-                      DialogCase{"refused image alert",
-                                 [](OnScreen& s) {
-                                   s.app.session().selectFirmwareAtPath(
-                                       s.image(QStringLiteral("x.bin"), "tiny"));
-                                 },
-                                 QMessageBox::Warning},
-                      DialogCase{"open panel",
-                                 [](OnScreen& s) { s.app.session().chooseFirmware(); },
-                                 QMessageBox::NoIcon}));
+    ::testing::Values(
+        DialogCase{"install confirmation shows the caution sign",
+                   [](OnScreen& s) {
+                     const QString tool =
+                         s.bundle.filePath(QStringLiteral("Contents/MacOS/vtflash"));
+                     WriteFile(tool, ShellTool("exit 0"));
+                     QFile::setPermissions(tool, QFile::ReadOwner | QFile::ExeOwner);
+                     s.app.session().openFirmwareFile(
+                         s.image(QStringLiteral("os.bin"), MakeImageBytes(64)));
+                     s.app.session().checkDevice();
+                     ASSERT_TRUE(WaitFor([&] { return s.app.session().canInstall(); }));
+                     s.app.session().installFirmware();
+                   },
+                   QMessageBox::Warning},
+        DialogCase{"refused image alert",
+                   [](OnScreen& s) {
+                     s.app.session().openFirmwareFile(s.image(QStringLiteral("x.bin"), "tiny"));
+                   },
+                   QMessageBox::Warning},
+        DialogCase{"open panel", [](OnScreen& s) { s.app.session().chooseFirmware(); },
+                   QMessageBox::NoIcon}));
 
 struct PanelLanguageCase {
   const char* name;
@@ -233,9 +234,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ScreenReader, HearsTheProgressAsAPercentageOfTheRunningOperation) {
   Harness h;
+  Gate gate(h.scratchPath(QStringLiteral("gate")));
   h.launch();
-  h.session().setOperation(QStringLiteral("op.write"), 75);
-  h.session().setProgress(87.5);
+  h.readyToInstall(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
+  h.installTool(ShellTool("printf 'Write  75%% (3/4)\\n'\n" + kWaitAtGate));
+  h.session().installFirmware();
+  ASSERT_TRUE(gate.hold(h));
+  ASSERT_TRUE(h.waitUntil([&] { return h.progress() == 87.5; }));
   QAccessibleInterface* access =
       QAccessible::queryAccessibleInterface(h.view<QProgressBar>("progress"));
   ASSERT_NE(access, nullptr);
@@ -295,7 +300,7 @@ TEST_P(FocusDuringARun, StaysOutOfTheLogAndReturnsToTheButton) {
   QPushButton* button = h.button(GetParam());
   ASSERT_TRUE(TabTo(button));
   button->click();
-  ASSERT_NE(h.session().currentTask(), nullptr);
+  ASSERT_TRUE(h.session().busy());
   EXPECT_NE(QApplication::focusWidget(), h.view<QPlainTextEdit>("logView"));
   EXPECT_EQ(QApplication::focusWidget(), window);
   ASSERT_TRUE(h.waitForRun());

@@ -136,8 +136,7 @@ TEST_P(InstallUnderFault, FailsWithTheToolsLinesAndSaysWhereTheFlashWasLeft) {
 
   const QString output = StoppedOutput(c.phase, c.index, c.failure);
   EXPECT_EQ(h.lastStatus(), 1);
-  EXPECT_EQ(h.log(),
-            QStringLiteral("Veltrin started.\n") + RunLog(InstallArguments(image), output, 1));
+  EXPECT_EQ(h.log(), RunLog(InstallArguments(image, true), output, 1));
   ExpectFailedInstall(h, BarWhereItStopped(c.phase, c.index), seen, c.phase != Phase::Geometry);
 }
 
@@ -152,7 +151,8 @@ TEST_P(CheckUnderFault, FailsTheDeviceWithTheToolsLineAndNoAlert) {
   h.launch();
   ASSERT_TRUE(h.installSimulator()) << "vtflash-sim was not built";
   // An image is adopted, so only the device state keeps Flash OS off afterwards.
-  h.session().setFirmwarePath(h.makeImage(QStringLiteral("os.bin"), PatternImage(kImageSize)));
+  ASSERT_TRUE(h.adopt(h.makeImage(QStringLiteral("os.bin"), PatternImage(kImageSize))));
+  const QString adopted = h.log();
   const EnvironmentScope scenario("VTFLASH_SIM", c.scenario);
 
   h.session().checkDevice();
@@ -160,12 +160,11 @@ TEST_P(CheckUnderFault, FailsTheDeviceWithTheToolsLineAndNoAlert) {
 
   const QString output = StoppedOutput(c.phase, c.index, c.failure);
   EXPECT_EQ(h.lastStatus(), 1);
-  EXPECT_EQ(h.log(),
-            QStringLiteral("Veltrin started.\n") + RunLog(QStringLiteral("--info"), output, 1));
+  EXPECT_EQ(h.log(), adopted + RunLog(QStringLiteral("--info"), output, 1));
   EXPECT_EQ(h.session().deviceState(), DeviceStateFailed);
   EXPECT_EQ(h.label("deviceStatusLabel")->text(), QStringLiteral("MPC4000 not opened"));
   EXPECT_EQ(h.label("operationLabel")->text(), QStringLiteral("Check failed"));
-  EXPECT_EQ(h.session().progress(), 0.0);
+  EXPECT_EQ(h.progress(), 0.0);
   EXPECT_TRUE(h.dialogs().alerts.isEmpty());
   ExpectButtonsBack(h, false);
 }

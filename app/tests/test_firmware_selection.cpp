@@ -27,17 +27,23 @@ QByteArray WithByte(QByteArray bytes, int at, char value) {
   return bytes;
 }
 
+// The reason the session's alert gives for refusing the file at `path`, or a null string when
+// the file is adopted.
+QString RefusalOf(Harness& h, const QString& path) {
+  h.dialogs().alerts.clear();
+  h.session().openFirmwareFile(path);
+  h.waitForFacts();
+  return h.dialogs().alerts.isEmpty() ? QString() : h.dialogs().alerts.constLast().text;
+}
+
 class ImageRule : public ::testing::TestWithParam<ImageCase> {};
 
 TEST_P(ImageRule, AcceptsExactlyTheFilesWithTheSignatureAt32) {
   const ImageCase& c = GetParam();
   Harness h;
   const QString path = h.makeImage(QStringLiteral("image.bin"), c.bytes);
-  QString error = QStringLiteral("untouched");
-  const bool accepted = h.session().validateFirmwareAtPath(path, &error);
-  EXPECT_EQ(accepted, c.error == nullptr) << c.name;
-  EXPECT_EQ(error, c.error ? QString::fromLatin1(c.error) : QStringLiteral("untouched")) << c.name;
-  EXPECT_EQ(h.session().validateFirmwareAtPath(path, nullptr), accepted) << c.name;
+  EXPECT_EQ(RefusalOf(h, path), c.error ? QString::fromLatin1(c.error) : QString()) << c.name;
+  EXPECT_EQ(h.session().firmwarePath(), c.error ? QString() : path) << c.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -69,9 +75,7 @@ TEST_P(SpecialPaths, AreRefusedAtOnceAsTooSmall) {
   const SpecialPathCase& c = GetParam();
   Harness h;
   const QString path = c.make(h);
-  QString error;
-  EXPECT_FALSE(h.session().validateFirmwareAtPath(path, &error)) << c.name;
-  EXPECT_EQ(error, QString::fromLatin1(kTooSmall)) << c.name;
+  EXPECT_EQ(RefusalOf(h, path), QString::fromLatin1(kTooSmall)) << c.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -105,17 +109,15 @@ TEST(ImageRule, FailureTextIsInTheLanguageOfTheMomentOfTheCheck) {
   Harness h;
   const QString path = h.makeImage(QStringLiteral("short.bin"), QByteArray(10, 'x'));
   LanguageScope language(1);
-  QString error;
-  h.session().validateFirmwareAtPath(path, &error);
-  EXPECT_EQ(error, QStringLiteral("Файл слишком маленький для прошивки MPC4000."));
+  EXPECT_EQ(RefusalOf(h, path), QStringLiteral("Файл слишком маленький для прошивки MPC4000."));
 }
 
 TEST(FirmwareSelection, AdoptingAnImageLogsItShowsItAndMayEnableInstall) {
   Harness h;
   h.launch();
-  h.session().setDeviceState(DeviceStateReady);
+  ASSERT_TRUE(h.checkWith("exit 0"));
   const QString path = h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(1048576));
-  h.session().selectFirmwareAtPath(path);
+  h.session().openFirmwareFile(path);
   EXPECT_EQ(h.session().firmwarePath(), path);
   ASSERT_TRUE(h.waitForFacts());
   // The exact size and SHA-256 tell the user which file it is, in the log and the tooltip.
@@ -132,14 +134,14 @@ TEST(FirmwareSelection, AdoptingAnImageLogsItShowsItAndMayEnableInstall) {
 TEST(FirmwareSelection, RefusedFileKeepsTheImageAdoptedBefore) {
   Harness h;
   h.launch();
-  h.session().setDeviceState(DeviceStateReady);
+  ASSERT_TRUE(h.checkWith("exit 0"));
   const QString good = h.makeImage(QStringLiteral("good.bin"), MakeImageBytes(64));
-  h.session().selectFirmwareAtPath(good);
+  h.session().openFirmwareFile(good);
   ASSERT_TRUE(h.waitForFacts());
   const QString log = h.log();
   const QString label = h.label("firmwareLabel")->text();
 
-  h.session().selectFirmwareAtPath(h.makeImage(QStringLiteral("bad.bin"), QByteArray(64, 'x')));
+  h.session().openFirmwareFile(h.makeImage(QStringLiteral("bad.bin"), QByteArray(64, 'x')));
 
   EXPECT_EQ(h.session().firmwarePath(), good);
   EXPECT_EQ(h.log(), log);
@@ -156,8 +158,8 @@ TEST(FirmwareSelection, AdoptingTheSameFileAgainLogsItAgain) {
   Harness h;
   h.launch();
   const QString path = h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64));
-  h.session().selectFirmwareAtPath(path);
-  h.session().selectFirmwareAtPath(path);
+  h.session().openFirmwareFile(path);
+  h.session().openFirmwareFile(path);
   EXPECT_EQ(h.log().count(QStringLiteral("Firmware selected: ")), 2);
 }
 
@@ -168,7 +170,8 @@ TEST(FirmwareSelection, PathIsKeptAsGivenNotResolved) {
   const QString link = h.scratchPath(QStringLiteral("link.bin"));
   ASSERT_TRUE(QFile::link(target, link));
   const QString given = h.scratchPath(QStringLiteral("./link.bin"));
-  h.session().selectFirmwareAtPath(given);
+  h.dialogs().openAnswers = {given};
+  h.session().chooseFirmware();
   EXPECT_EQ(h.session().firmwarePath(), given);
 }
 
@@ -196,7 +199,7 @@ TEST(FirmwareSelection, BuiltinButtonAdoptsTheBuiltinImageAgain) {
   Harness h;
   const QString builtin = h.installBuiltinImage(MakeImageBytes(64));
   h.launch();
-  h.session().selectFirmwareAtPath(h.makeImage(QStringLiteral("other.bin"), MakeImageBytes(64)));
+  h.session().openFirmwareFile(h.makeImage(QStringLiteral("other.bin"), MakeImageBytes(64)));
   h.button("builtinButton")->click();
   EXPECT_EQ(h.session().firmwarePath(), builtin);
 }

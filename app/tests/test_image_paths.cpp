@@ -29,7 +29,7 @@ TEST_P(UnusualImagePath, IsAdoptedAndInstalledByTheToolUnchanged) {
   Harness h;
   h.launch();
   ASSERT_TRUE(h.installSimulator()) << "vtflash-sim was not built";
-  h.session().setDeviceState(DeviceStateReady);
+  ASSERT_TRUE(h.checkWith("exit 0"));
   QByteArray bytes = MakeImageBytes(40000);
   for (int i = 56; i < bytes.size(); ++i) {
     bytes[i] = char(i * 13);

@@ -46,7 +46,7 @@ TEST_P(LastInstallation, IsSaidAtTheNextLaunchUntilOneCompletes) {
     if (c.times > 0) {
       ASSERT_TRUE(gate.hold(h));
       for (int i = 0; i < c.times; ++i) {
-        ::kill(pid_t(h.session().currentTask()->processId()), c.signal);
+        ::kill(pid_t(h.toolPid()), c.signal);
         // A signal sent before the tool took the one before would merge with it.
         ASSERT_TRUE(i + 1 == c.times || h.waitUntil([&] {
           return h.log().contains(QLatin1String("Press Ctrl-C again"));
@@ -78,5 +78,23 @@ INSTANTIATE_TEST_SUITE_P(
                       EndCase{"stopped by two SIGTERMs", "", SIGTERM, 2,
                               "was stopped at offset 0x00010000"},
                       EndCase{"killed", "", SIGKILL, 1, "was interrupted before it ended"}));
+
+TEST(LastInstallation, IsReadAgainAfterEachInstallationOfTheSameSession) {
+  const QTemporaryDir state;
+  const EnvironmentScope home("XDG_STATE_HOME", QFile::encodeName(state.path()));
+  Harness h;
+  h.launch();
+  ASSERT_TRUE(h.installSimulator()) << "vtflash-sim was not built";
+  h.readyToInstall(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(3 * 32768)));
+  const PlainLabel* said = h.label("unfinishedLabel");
+  for (const bool completes : {false, true}) {
+    const EnvironmentScope scenario(
+        "VTFLASH_SIM", completes ? "blocks=8,block_size=16384"
+                                 : "blocks=8,block_size=16384,fault=status:0x05@write1");
+    h.session().installFirmware();
+    ASSERT_TRUE(h.waitForRun());
+    ASSERT_TRUE(h.waitUntil([&] { return said->isVisibleTo(h.window()) != completes; }));
+  }
+}
 
 }  // namespace

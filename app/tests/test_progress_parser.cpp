@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QPlainTextEdit>
 #include <string_view>
 #include <vector>
@@ -15,12 +16,15 @@ namespace {
 
 using Kind = OutputLine::Kind;
 
-// What a recognised line should mean; the text is compared for geometry lines only.
+// What a recognised line should mean; the text is compared for geometry lines only, the ids and
+// the place for device lines only.
 struct Expected {
   Kind kind;
   double bar;
   int percent;
   const char16_t* text;
+  quint16 product = 0;
+  const char16_t* place = nullptr;
 };
 
 Expected Erase(double bar, int percent) {
@@ -34,6 +38,12 @@ Expected Geometry(const char16_t* line) {
 }
 Expected Done() {
   return {Kind::Completion, 100, -1, nullptr};
+}
+Expected Phase(Kind kind) {
+  return {kind, 0, -1, nullptr};
+}
+Expected Device(Kind kind, quint16 product, const char16_t* place) {
+  return {kind, 0, -1, nullptr, product, place};
 }
 
 struct ParseCase {
@@ -56,6 +66,12 @@ TEST_P(ProgressParsing, TurnsOutputIntoBarOperationAndGeometry) {
       EXPECT_EQ(line.text, QString::fromUtf16(e.text)) << c.name;
       continue;
     }
+    if (e.place) {
+      EXPECT_EQ(line.vendorId, 0x09e8) << c.name;
+      EXPECT_EQ(line.productId, e.product) << c.name;
+      EXPECT_EQ(line.isSampler(), e.product == 0x0061) << c.name;
+      EXPECT_EQ(line.place, QString::fromUtf16(e.place)) << c.name;
+    }
     EXPECT_EQ(line.bar, e.bar) << c.name << ", line " << i;
     EXPECT_EQ(line.percent, e.percent) << c.name << ", line " << i;
   }
@@ -74,8 +90,22 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"lower-case word", u"erase 40%", {}},
         ParseCase{"no percent sign", u"Erase 12", {Erase(6, 12)}},
         ParseCase{"no space before the number", u"Erase12%", {Erase(6, 12)}},
-        ParseCase{"erase phase line", u"Erasing flash...", {}},
-        ParseCase{"write phase line", u"Writing firmware...", {}},
+        ParseCase{"erase phase line", u"Erasing flash...", {Phase(Kind::EraseBegins)}},
+        ParseCase{"write phase line", u"Writing firmware...", {Phase(Kind::WriteBegins)}},
+        ParseCase{"sampler arrives",
+                  u"AKAI device 09e8:0061 connected at bus 1, port 1.4.",
+                  {Device(Kind::DeviceConnected, 0x0061, u"bus 1, port 1.4")}},
+        ParseCase{"sampler leaves a place without a port path",
+                  u"AKAI device 09e8:0061 disconnected from bus 3, device 12.",
+                  {Device(Kind::DeviceDisconnected, 0x0061, u"bus 3, device 12")}},
+        ParseCase{"another AKAI product leaves",
+                  u"AKAI device 09e8:0062 disconnected from bus 1, port 2.",
+                  {Device(Kind::DeviceDisconnected, 0x0062, u"bus 1, port 2")}},
+        ParseCase{
+            "device line without its full stop", u"AKAI device 09e8:0061 connected at bus 1", {}},
+        ParseCase{"device line with upper-case ids",
+                  u"AKAI device 09E8:0061 connected at bus 1, port 1.",
+                  {}},
         ParseCase{"erase failure", u"Erase failed at block 3.", {}},
         ParseCase{"write failure", u"Write failed at offset 0x00008000.", {}},
         ParseCase{"number above 100", u"Erase 250%", {Erase(50, 100)}},
@@ -113,34 +143,49 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"paragraph separator separates",
                   u"Erase 10%\u2029Write 80%",
                   {Erase(5, 10), Write(90, 80)}},
-        ParseCase{"a whole installation's lines",
-                  u"Flash geometry: 2 blocks x 4 bytes (8 bytes).\nErasing flash...\n"
-                  u"Erase  50% (1/2)\nErase 100% (2/2)\nWriting firmware...\nWrite 100% (1/1)\n"
-                  u"OS upload complete.",
-                  {Geometry(u"Flash geometry: 2 blocks x 4 bytes (8 bytes)."), Erase(25, 50),
-                   Erase(50, 100), Write(100, 100), Done()}},
+        ParseCase{
+            "a whole installation's lines",
+            u"Flash geometry: 2 blocks x 4 bytes (8 bytes).\nErasing flash...\n"
+            u"Erase  50% (1/2)\nErase 100% (2/2)\nWriting firmware...\nWrite 100% (1/1)\n"
+            u"OS upload complete.",
+            {Geometry(u"Flash geometry: 2 blocks x 4 bytes (8 bytes)."), Phase(Kind::EraseBegins),
+             Erase(25, 50), Erase(50, 100), Phase(Kind::WriteBegins), Write(100, 100), Done()}},
         ParseCase{"first piece of a split line", u"\rEra", {}},
         ParseCase{"second piece of a split line", u"se  40% (2/5)", {}},
         ParseCase{"empty text", u"", {}}, ParseCase{"only line ends", u"\n\n\r\n", {}}));
 
-TEST(ProgressParsing, ControllerAppliesEveryLineAndShowsGeometryAtTheNextRefresh) {
+TEST(ProgressParsing, ControllerAppliesEveryLineAndShowsTheGeometryAtOnce) {
   Harness h;
+  const QString geometryGate = h.scratchPath(QStringLiteral("geometry"));
+  const QString progressGate = h.scratchPath(QStringLiteral("progress"));
+  Gate afterGeometry(geometryGate);
+  Gate afterProgress(progressGate);
   h.launch();
-  h.session().setDeviceState(DeviceStateReady);
-  h.window()->refreshTexts();
-  h.session().parseProgressFromText(
-      QStringLiteral("Flash geometry: 16 blocks x 4096 bytes (65536 bytes).\n"));
-  EXPECT_EQ(h.label("deviceDetailLabel")->text(), QString());
-  h.session().parseProgressFromText(QStringLiteral("Erase 100%\nWrite   3%\nerase 90%\n"));
-  EXPECT_EQ(h.session().progress(), 51.5);
-  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.write"));
-  EXPECT_EQ(h.label("percentLabel")->text(), QStringLiteral("3%"));
+  h.readyToInstall(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
+  h.installTool(
+      ShellTool("echo 'Flash geometry: 16 blocks x 4096 bytes (65536 bytes).'\n"
+                "read go < '" +
+                QFile::encodeName(geometryGate) +
+                "'\n"
+                "printf 'Erase 100%%\\nWrite   3%%\\nerase 90%%\\n'\n"
+                "read go < '" +
+                QFile::encodeName(progressGate) +
+                "'\n"
+                "echo 'OS upload complete.'"));
+  h.session().installFirmware();
+  // Each gate is held once the output before it has arrived.
+  ASSERT_TRUE(afterGeometry.hold(h) &&
+              h.waitUntil([&] { return h.log().endsWith(QLatin1String("(65536 bytes).\n")); }));
   EXPECT_EQ(h.label("deviceDetailLabel")->text(),
             QStringLiteral("Flash geometry: 16 blocks x 4096 bytes (65536 bytes)."));
-  h.session().parseProgressFromText(QStringLiteral("OS upload complete."));
-  EXPECT_EQ(h.session().progress(), 100.0);
+  ASSERT_TRUE(afterGeometry.release() && afterProgress.hold(h) &&
+              h.waitUntil([&] { return h.log().endsWith(QLatin1String("erase 90%\n")); }));
+  EXPECT_EQ(h.progress(), 51.5);
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.write"));
+  EXPECT_EQ(h.label("percentLabel")->text(), QStringLiteral("3%"));
+  ASSERT_TRUE(afterProgress.release() && h.waitForRun());
+  EXPECT_EQ(h.progress(), 100.0);
   EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.done"));
-  EXPECT_EQ(h.label("percentLabel")->text(), QString());
 }
 
 struct ChunkCase {
@@ -167,23 +212,31 @@ INSTANTIATE_TEST_SUITE_P(
         ChunkCase{"byte order mark kept", QByteArray("\xef\xbb\xbfhi"), u"\ufeffhi"},
         ChunkCase{"nul byte kept", QByteArray("a\0b", 3), std::u16string_view(u"a\0b", 3)}));
 
-TEST(ToolOutput, EmptyTextChangesNothing) {
+TEST(ToolOutput, ToolThatPrintsNothingLeavesOnlyItsCommandAndExit) {
   Harness h;
   h.launch();
-  const QString log = h.log();
-  h.session().handleTaskOutput(QString());
-  EXPECT_EQ(h.log(), log);
-  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.ready"));
+  h.installTool(ShellTool("exit 0"));
+  h.session().checkDevice();
+  ASSERT_TRUE(h.waitForRun());
+  EXPECT_EQ(h.log(),
+            QStringLiteral("Veltrin started.\n$ vtflash --info\nProcess exited with code 0.\n"));
 }
 
 TEST(ToolOutput, CarriageReturnsBecomeLinesInTheLog) {
   Harness h;
+  Gate gate(h.scratchPath(QStringLiteral("gate")));
   h.launch();
-  h.session().handleTaskOutput(QStringLiteral("\rErase  50% (1/2)\rErase 100% (2/2)\r\nDone"));
-  EXPECT_EQ(h.log(),
-            QStringLiteral("Veltrin started.\n\nErase  50% (1/2)\nErase 100% (2/2)\n\nDone"));
+  h.installTool(
+      ShellTool("printf '\\rErase  50%% (1/2)\\rErase 100%% (2/2)\\r\\nDone\\n'\n" + kWaitAtGate));
+  h.session().checkDevice();
+  ASSERT_TRUE(gate.hold(h));
+  ASSERT_TRUE(h.waitUntil([&] {
+    return h.log() == QStringLiteral(
+                          "Veltrin started.\n$ vtflash --info\n\nErase  50% (1/2)\n"
+                          "Erase 100% (2/2)\n\nDone\n");
+  })) << h.log().toStdString();
   EXPECT_EQ(h.session().operationPercent(), 100);
-  EXPECT_EQ(h.session().progress(), 50.0);
+  EXPECT_EQ(h.progress(), 50.0);
 }
 
 }  // namespace

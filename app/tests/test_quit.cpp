@@ -92,9 +92,18 @@ TEST_P(QuitQuestion, IsAskedOnceUnderTheRealEventLoop) {
   h.launch();
   ASSERT_TRUE(h.waitUntil([&] { return QApplication::activeWindow() == h.window(); }));
   Gate gate(h.scratchPath(QStringLiteral("gate")));
+  h.readyToInstall(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
   h.installTool(ShellTool(kWaitAtGate + "exit 0"));
-  const QString image = h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64));
-  h.session().runLoaderWithArguments({"--firmware", image, "--yes"}, Session::RunMode::Install);
+  // The user confirms the installation.
+  QTimer::singleShot(0, h.window(), [] {
+    const auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    for (QAbstractButton* button : box ? box->buttons() : QList<QAbstractButton*>()) {
+      if (button->text() == QLatin1String("Flash")) {
+        button->click();
+      }
+    }
+  });
+  h.session().installFirmware();
   ASSERT_TRUE(gate.hold(h));
 
   BoxAnswerer answerer(gate, c.endWhileAsked, h.window());

@@ -1,10 +1,15 @@
 // The sampler as it comes and goes, seen by the simulated tool's watcher: a file plugs it in.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QPushButton>
+#include <QSignalSpy>
 
+#include "session/DeviceWatcher.h"
 #include "test_support.h"
 
 namespace {
@@ -70,5 +75,115 @@ INSTANTIATE_TEST_SUITE_P(
                      DeviceStateNotConnected,
                      "Write failed at offset 0x00008000.\nProcess exited with code 1.\n"
                      "MPC4000 disconnected.\n"}));
+
+const QByteArray kArrives = "AKAI device 09e8:0061 connected at bus 1, port 1.4.\n";
+const QByteArray kLeaves = "AKAI device 09e8:0061 disconnected from bus 1, port 1.4.\n";
+
+// A fake tool whose watch copies what the test writes into a named pipe, and whose every run
+// waits at the gate; a check fails unless the file READY lies beside the pipe.
+class FakeWatch {
+ public:
+  explicit FakeWatch(Harness& h) : h_(h), path_(h.scratchPath(QStringLiteral("watch"))) {
+    ::mkfifo(QFile::encodeName(path_).constData(), 0600);
+    const QByteArray folder = QFile::encodeName(h.scratchPath(QString()));
+    h.installTool("#!/bin/sh\n[ \"$1\" = --watch ] && exec cat '" + QFile::encodeName(path_) +
+                  "'\n" + kWaitAtGate + "[ \"$1\" = --info ] && [ ! -e '" + folder +
+                  "/READY' ] && exit 1\nexit 0\n");
+  }
+  ~FakeWatch() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  FakeWatch(const FakeWatch&) = delete;
+  FakeWatch& operator=(const FakeWatch&) = delete;
+
+  // Writes `lines` for the watch to print, and waits until the session has heard each of them.
+  bool report(const QByteArray& lines) {
+    if (!h_.waitUntil([&] {
+          fd_ =
+              fd_ >= 0 ? fd_ : ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_NONBLOCK);
+          return fd_ >= 0;
+        })) {
+      return false;
+    }
+    QSignalSpy heard(h_.session().findChild<DeviceWatcher*>(), &DeviceWatcher::reported);
+    return ::write(fd_, lines.constData(), size_t(lines.size())) == lines.size() &&
+           h_.waitUntil([&] { return heard.count() == lines.count('\n'); });
+  }
+
+ private:
+  Harness& h_;
+  QString path_;
+  int fd_ = -1;
+};
+
+struct RunPresenceCase {
+  const char* name;
+  bool install;  // else a check runs
+  QByteArray report;
+  DeviceState after;
+  int checks;  // "--info" runs in all
+};
+
+void PrintTo(const RunPresenceCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class PresenceDuringARun : public ::testing::TestWithParam<RunPresenceCase> {};
+
+TEST_P(PresenceDuringARun, AppliesOnceTheRunHasEnded) {
+  const RunPresenceCase& c = GetParam();
+  Harness h;
+  Gate gate(h.scratchPath(QStringLiteral("gate")));
+  FakeWatch watch(h);
+  h.launch();
+  // The report during the run is the watch's first, so no bouncing cable holds it back.
+  if (c.install) {
+    WriteFile(h.scratchPath(QStringLiteral("READY")), {});
+    h.session().checkDevice();
+    ASSERT_TRUE(gate.open(h) && h.waitForRun());
+    ASSERT_TRUE(h.adopt(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64))));
+    h.session().installFirmware();
+  } else {
+    h.session().checkDevice();
+  }
+  ASSERT_TRUE(gate.hold(h));
+  const QString log = h.log();
+  const DeviceState state = h.session().deviceState();
+  ASSERT_TRUE(watch.report(c.report));
+  EXPECT_EQ(h.log(), log);
+  EXPECT_EQ(h.session().deviceState(), state);
+  ASSERT_TRUE(gate.release() && h.waitForRun());
+  // What came during the run applies once it has ended: an arrival is checked.
+  ASSERT_TRUE(
+      h.waitUntil([&] { return h.log().count(QStringLiteral("$ vtflash --info")) == c.checks; }));
+  if (h.session().busy()) {
+    ASSERT_TRUE(gate.open(h) && h.waitForRun());
+  }
+  ASSERT_TRUE(h.waitUntil([&] { return h.session().deviceState() == c.after; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Reports, PresenceDuringARun,
+                         ::testing::Values(RunPresenceCase{"leaves during the installation", true,
+                                                           kLeaves, DeviceStateNotConnected, 1},
+                                           RunPresenceCase{"arrives during a failing check", false,
+                                                           kArrives, DeviceStateFailed, 2}));
+
+TEST(SamplerPresence, BouncingCableAppliesItsLastWordOnceSettled) {
+  Harness h;
+  Gate gate(h.scratchPath(QStringLiteral("gate")));
+  FakeWatch watch(h);
+  WriteFile(h.scratchPath(QStringLiteral("READY")), {});
+  h.launch();
+  h.session().checkDevice();
+  ASSERT_TRUE(gate.open(h) && h.waitForRun());
+  ASSERT_TRUE(watch.report(kLeaves + kArrives + kLeaves + kArrives + kLeaves));
+  // The arrivals in between start no check.
+  EXPECT_FALSE(h.session().busy());
+  ASSERT_TRUE(h.waitUntil([&] { return h.session().deviceState() == DeviceStateNotConnected; }));
+  EXPECT_EQ(h.log().count(QStringLiteral("$ vtflash --info")), 1);
+  EXPECT_EQ(h.log().count(QStringLiteral("MPC4000 disconnected.")), 1);
+}
 
 }  // namespace

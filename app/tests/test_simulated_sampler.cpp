@@ -74,8 +74,7 @@ TEST(SimulatedInstall, InstallWritesTheImageIntoTheFlash) {
   for (int i = 56; i < image.size(); ++i) {
     image[i] = char(i * 7);
   }
-  h.session().setDeviceState(DeviceStateReady);
-  h.session().setFirmwarePath(h.makeImage(QStringLiteral("os image.bin"), image));
+  h.readyToInstall(h.makeImage(QStringLiteral("os image.bin"), image));
   const QString dump = h.scratchPath(QStringLiteral("flash.dump"));
   Scenario scenario("blocks=16,block_size=4096,erase_ms=1,dump=" + QFile::encodeName(dump));
   h.session().installFirmware();
@@ -83,7 +82,7 @@ TEST(SimulatedInstall, InstallWritesTheImageIntoTheFlash) {
 
   EXPECT_EQ(h.lastStatus(), 0) << h.log().toStdString();
   EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.done"));
-  EXPECT_EQ(h.session().progress(), 100.0);
+  EXPECT_EQ(h.progress(), 100.0);
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing complete"));
   EXPECT_TRUE(h.log().contains(QStringLiteral("\nErase 100% (16/16)\nWriting firmware...\n")));
@@ -109,15 +108,14 @@ TEST_P(SimulatedFailedInstall, FailureEndsInErrorWithTheBarWhereItStopped) {
   Harness h;
   h.launch();
   ASSERT_TRUE(h.installSimulator());
-  h.session().setDeviceState(DeviceStateReady);
-  h.session().setFirmwarePath(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(40000)));
+  h.readyToInstall(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(40000)));
   Scenario scenario(c.scenario);
   h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
 
   EXPECT_NE(h.lastStatus(), 0);
   EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.error"));
-  EXPECT_EQ(h.session().progress(), c.bar) << h.log().toStdString();
+  EXPECT_EQ(h.progress(), c.bar) << h.log().toStdString();
   EXPECT_EQ(h.session().deviceState(), DeviceStateReady);
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].title, QStringLiteral("Flashing did not complete"));

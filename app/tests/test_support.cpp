@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include "desktop/Translations.h"
+#include "session/ToolRunner.h"
 #include "widgets/PlainLabel.h"
 
 namespace {
@@ -162,8 +163,11 @@ Harness::Harness(bool onScreen)
   QDir().mkpath(bundle_ + QStringLiteral("/Contents/MacOS"));
   auto dialogs = onScreen ? nullptr : std::make_unique<RecordingDialogs>();
   dialogs_ = dialogs.get();
-  app_ = std::make_unique<AppDelegate>(std::move(dialogs));
-  app_->session().setBundlePath(bundle_);
+  app_ = std::make_unique<AppDelegate>(std::move(dialogs), bundle_);
+  QObject::connect(&app_->session(), &Session::logAppended,
+                   [this](const QString& text) { log_ += text; });
+  QObject::connect(&app_->session(), &Session::progressChanged,
+                   [this](double value) { progress_ = value; });
   QObject::connect(&app_->session(), &Session::runFinished,
                    [this](int status, Session::RunMode mode) {
                      lastStatus_ = status;
@@ -190,9 +194,48 @@ QPushButton* Harness::button(const char* name) const {
   return view<QPushButton>(name);
 }
 
+bool Harness::checkWith(const QByteArray& body) {
+  const QString tool = bundle_ + QStringLiteral("/Contents/MacOS/vtflash");
+  const QFileInfo before(tool);
+  const QString link = before.isSymLink() ? before.symLinkTarget() : QString();
+  QFile file(tool);
+  const QByteArray bytes = link.isEmpty() && file.open(QIODevice::ReadOnly) ? file.readAll() : "";
+  file.close();
+  QFile::remove(tool);
+  installTool(ShellTool(body));
+  session().checkDevice();
+  const bool ended = waitForRun();
+  QFile::remove(tool);
+  if (!link.isEmpty()) {
+    QFile::link(link, tool);
+  } else if (before.exists()) {
+    installTool(bytes);
+  }
+  return ended;
+}
+
+bool Harness::adopt(const QString& path) {
+  session().openFirmwareFile(path);
+  return waitForFacts();
+}
+
 void Harness::readyToInstall(const QString& imagePath) {
-  session().setDeviceState(DeviceStateReady);
-  session().setFirmwarePath(imagePath);
+  checkWith("exit 0");
+  adopt(imagePath);
+  log_.clear();
+  progress_ = 0;
+  finishedRuns_ = 0;
+}
+
+qint64 Harness::toolPid() const {
+  // The run under way is the session's newest tool run; one that ended is deleted soon.
+  const QList<ToolRunner*> runs = app_->session().findChildren<ToolRunner*>();
+  for (auto run = runs.crbegin(); run != runs.crend(); ++run) {
+    if ((*run)->processId() != 0) {
+      return (*run)->processId();
+    }
+  }
+  return 0;
 }
 
 QString Harness::installTool(const QByteArray& script, bool executable) {
@@ -234,7 +277,7 @@ QString Harness::makeImage(const QString& name, const QByteArray& bytes) {
 }
 
 bool Harness::waitForRun() {
-  if (!session().currentTask()) {
+  if (!session().busy()) {
     return true;
   }
   QEventLoop loop;
@@ -261,8 +304,4 @@ bool Harness::waitUntil(const std::function<bool()>& condition) {
 
 bool Harness::waitForFacts() {
   return waitUntil([this] { return !session().firmwareFactsPending(); });
-}
-
-QString Harness::log() const {
-  return app_->session().log();
 }

@@ -174,8 +174,16 @@ class Harness {
   // Ends the application object as the end of the application does, with a tool possibly still
   // running.
   void endApplication() { app_.reset(); }
-  // The state a successful check and an adopted image leave: Flash OS may start.
+  // Runs a device check with a tool of `body` in place of the installed one, which comes back
+  // afterwards. False when the run did not end.
+  bool checkWith(const QByteArray& body);
+  // Adopts the image at `path` as the open panel would, and waits for its facts.
+  bool adopt(const QString& path);
+  // The state a successful check and an adopted image leave: Flash OS may start. The log, the
+  // progress and the runs are recorded afresh from here on.
   void readyToInstall(const QString& imagePath);
+  // The process id of the tool that runs now, or 0.
+  qint64 toolPid() const;
 
   // Puts a flash tool (as executable file) where the controller looks first.
   QString installTool(const QByteArray& script, bool executable = true);
@@ -196,7 +204,9 @@ class Harness {
   // Runs the event loop until `condition` holds (same guard).
   bool waitUntil(const std::function<bool()>& condition);
 
-  QString log() const;
+  // The log and the progress bar's value as the session announced them.
+  QString log() const { return log_; }
+  double progress() const { return progress_; }
 
   // The status and mode of the last completed run, and how many runs have completed.
   int lastStatus() const { return lastStatus_; }
@@ -214,4 +224,6 @@ class Harness {
   int lastStatus_ = 0;
   Session::RunMode lastMode_ = Session::RunMode::None;
   int finishedRuns_ = 0;
+  QString log_;
+  double progress_ = 0;
 };

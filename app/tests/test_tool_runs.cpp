@@ -47,8 +47,8 @@ TEST(DeviceCheck, SuccessfulCheckShowsReadyWithTheGeometry) {
 
   h.session().checkDevice();
   EXPECT_EQ(h.session().deviceState(), DeviceStateChecking);
-  EXPECT_EQ(h.session().currentMode(), QStringLiteral("info"));
-  EXPECT_NE(h.session().currentTask(), nullptr);
+  EXPECT_FALSE(h.session().installing());
+  EXPECT_TRUE(h.session().busy());
   EXPECT_EQ(h.label("operationLabel")->text(), QStringLiteral("Checking the connection"));
   EXPECT_EQ(h.label("deviceStatusLabel")->text(), QStringLiteral("Checking MPC4000\u2026"));
   EXPECT_TRUE(AllButtonsDisabled(h));
@@ -60,8 +60,8 @@ TEST(DeviceCheck, SuccessfulCheckShowsReadyWithTheGeometry) {
   EXPECT_EQ(h.session().deviceState(), DeviceStateReady);
   EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.deviceReady"));
   EXPECT_EQ(h.label("deviceDetailLabel")->text(), QString::fromLatin1(kGeometry));
-  EXPECT_EQ(h.session().currentTask(), nullptr);
-  EXPECT_TRUE(h.session().currentMode().isNull());
+  EXPECT_FALSE(h.session().busy());
+  EXPECT_FALSE(h.session().installing());
   EXPECT_FALSE(h.view<WaitGirlView>("girlView")->isAnimating());
   EXPECT_TRUE(h.button("checkButton")->isEnabled());
   EXPECT_TRUE(h.dialogs().alerts.isEmpty());
@@ -142,7 +142,7 @@ TEST_P(MissingTool, CheckFailsWithTheExpectedPathAndNoExitLine) {
     h.installTool(ShellTool("exit 0"), false);
   }
   h.session().checkDevice();
-  EXPECT_EQ(h.session().currentTask(), nullptr);
+  EXPECT_FALSE(h.session().busy());
   EXPECT_EQ(h.session().deviceState(), DeviceStateFailed);
   EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.checkFailed"));
   EXPECT_EQ(h.log(),
@@ -174,7 +174,7 @@ TEST(Install, ToolThatCannotStartLogsTheReasonAndExitLine) {
   h.installTool("#!/nonexistent/interpreter\n");
   h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
-  EXPECT_EQ(h.session().currentTask(), nullptr);
+  EXPECT_FALSE(h.session().busy());
   EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.error"));
   const QString log = h.log();
   const qsizetype failed = log.indexOf(QStringLiteral("Could not start the helper: "));
@@ -226,7 +226,7 @@ TEST(Install, ConfirmedInstallRunsTheToolAndEndsWithTheSuccessAlert) {
   EXPECT_EQ(h.dialogs().confirmButtons, QStringList({"Flash", "Cancel"}));
   EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.flashing"));
   EXPECT_EQ(h.label("percentLabel")->text(), QStringLiteral("0%"));
-  EXPECT_EQ(h.session().currentMode(), QStringLiteral("install"));
+  EXPECT_TRUE(h.session().installing());
   EXPECT_TRUE(AllButtonsDisabled(h));
 
   // What the user sees behind the final alert.
@@ -238,7 +238,7 @@ TEST(Install, ConfirmedInstallRunsTheToolAndEndsWithTheSuccessAlert) {
   };
   ASSERT_TRUE(h.waitForRun());
   EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.done"));
-  EXPECT_EQ(h.session().progress(), 100.0);
+  EXPECT_EQ(h.progress(), 100.0);
   EXPECT_EQ(h.session().deviceState(), DeviceStateReady);
   EXPECT_TRUE(h.button("installButton")->isEnabled());
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
@@ -249,7 +249,7 @@ TEST(Install, ConfirmedInstallRunsTheToolAndEndsWithTheSuccessAlert) {
   EXPECT_EQ(operationBehindAlert, QStringLiteral("Flashing complete"));
   EXPECT_TRUE(installEnabledBehindAlert);
   EXPECT_TRUE(h.log().contains(
-      QStringLiteral("$ vtflash --firmware %1 --yes\n").arg(h.session().firmwarePath())));
+      QStringLiteral("$ vtflash --firmware %1 --sha256 ").arg(h.session().firmwarePath())));
   EXPECT_TRUE(h.log().contains(QStringLiteral("\nErase 100% (64/64)\nWriting firmware...\n")));
   EXPECT_TRUE(h.log().endsWith(QStringLiteral("Process exited with code 0.\n")));
 }
@@ -257,15 +257,18 @@ TEST(Install, ConfirmedInstallRunsTheToolAndEndsWithTheSuccessAlert) {
 TEST(Install, DecliningTheConfirmationChangesNothing) {
   Harness h;
   PrepareInstall(h);
+  // An installation that stopped during the erase left its bar and operation.
+  h.installTool(ShellTool("printf 'Erase  85%% (17/20)\\n'\nexit 1"));
+  h.session().installFirmware();
+  ASSERT_TRUE(h.waitForRun());
   h.installTool(InstallScript(4, 1, 0));
-  h.session().setProgress(42.5);
   h.dialogs().confirmAnswer = false;
   const QString log = h.log();
   h.session().installFirmware();
-  EXPECT_EQ(h.dialogs().confirmations.size(), 1);
-  EXPECT_EQ(h.session().currentTask(), nullptr);
-  EXPECT_EQ(h.session().progress(), 42.5);
-  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.ready"));
+  EXPECT_EQ(h.dialogs().confirmations.size(), 2);
+  EXPECT_FALSE(h.session().busy());
+  EXPECT_EQ(h.progress(), 42.5);
+  EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.error"));
   EXPECT_EQ(h.log(), log);
 }
 
@@ -276,7 +279,7 @@ TEST(Install, FailureAfterTheCompletionLineReplacesDoneWithError) {
   h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
   EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.error"));
-  EXPECT_EQ(h.session().progress(), 100.0);
+  EXPECT_EQ(h.progress(), 100.0);
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
   EXPECT_EQ(h.dialogs().alerts[0].style, Dialogs::Style::Warning);
   EXPECT_EQ(h.session().deviceState(), DeviceStateReady);
@@ -291,7 +294,7 @@ TEST(Install, FailedEraseLeavesTheBarWhereItStopped) {
                 "printf '\\nErase failed at block 2.\\n' >&2\nexit 1"));
   h.session().installFirmware();
   ASSERT_TRUE(h.waitForRun());
-  EXPECT_EQ(h.session().progress(), 25.0);
+  EXPECT_EQ(h.progress(), 25.0);
   EXPECT_EQ(h.session().operationKey(), QStringLiteral("op.error"));
   EXPECT_EQ(h.label("percentLabel")->text(), QString());
 }
@@ -304,7 +307,9 @@ TEST(Install, ImagePathWithSpacesReachesTheToolAsOneArgument) {
   ASSERT_TRUE(h.waitForRun());
   const QString path = h.session().firmwarePath();
   EXPECT_TRUE(h.log().contains(
-      QStringLiteral("$ vtflash --firmware %1 --yes\n[--firmware]\n[%1]\n[--yes]\n").arg(path)));
+      QStringLiteral("$ vtflash --firmware %1 --sha256 %2 --yes\n[--firmware]\n[%1]\n[--sha256]\n"
+                     "[%2]\n[--yes]\n")
+          .arg(path, Sha256Of(path))));
 }
 
 }  // namespace

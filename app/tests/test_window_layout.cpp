@@ -160,8 +160,7 @@ TEST(Window, LongImageNameKeepsItsBeginningAndEnd) {
   Harness h;
   h.launch();
   const QString name = QStringLiteral("an-extremely-long-operating-system-image-name-v171.bin");
-  h.session().setFirmwarePath(h.makeImage(name, MakeImageBytes(64)));
-  h.window()->refreshTexts();
+  ASSERT_TRUE(h.adopt(h.makeImage(name, MakeImageBytes(64))));
   const QStringList lines = h.label("firmwareLabel")->displayedLines();
   ASSERT_EQ(lines.size(), 1);
   EXPECT_TRUE(lines[0].startsWith(QStringLiteral("an-"))) << lines[0].toStdString();
@@ -217,9 +216,7 @@ TEST(ReturnKey, StartsTheInstallationWhenTheInstallButtonIsEnabled) {
   h.launch();
   h.window()->activateWindow();
   ASSERT_TRUE(h.waitUntil([&] { return QApplication::activeWindow() == h.window(); }));
-  h.session().setDeviceState(DeviceStateReady);
-  h.session().setFirmwarePath(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
-  h.window()->updateButtons();
+  h.readyToInstall(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
   h.dialogs().confirmAnswer = false;
   PressReturn(h);
   EXPECT_EQ(h.dialogs().confirmations.size(), 1);
@@ -230,8 +227,7 @@ TEST(ReturnKey, DoesNothingWhileTheInstallButtonIsDisabled) {
   h.launch();
   h.window()->activateWindow();
   ASSERT_TRUE(h.waitUntil([&] { return QApplication::activeWindow() == h.window(); }));
-  h.session().setFirmwarePath(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
-  h.window()->updateButtons();
+  ASSERT_TRUE(h.adopt(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64))));
   ASSERT_FALSE(h.button("installButton")->isEnabled());
   PressReturn(h);
   EXPECT_TRUE(h.dialogs().confirmations.isEmpty());
@@ -243,9 +239,7 @@ TEST(ReturnKey, WorksWhileTheLogHasTheFocus) {
   h.window()->activateWindow();
   ASSERT_TRUE(h.waitUntil([&] { return QApplication::activeWindow() == h.window(); }));
   h.view<QPlainTextEdit>("logView")->setFocus();
-  h.session().setDeviceState(DeviceStateReady);
-  h.session().setFirmwarePath(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
-  h.window()->updateButtons();
+  h.readyToInstall(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
   h.dialogs().confirmAnswer = false;
   PressReturn(h);
   EXPECT_EQ(h.dialogs().confirmations.size(), 1);

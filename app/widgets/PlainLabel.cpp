@@ -4,19 +4,9 @@
 #include <QTextLayout>
 #include <algorithm>
 
-#include "widgets/StatusDot.h"
+#include "widgets/SystemColors.h"
 
 namespace {
-
-// The desktop's secondary and tertiary texts are its ordinary text colour made translucent, so
-// they stay readable on light and dark backgrounds alike.
-constexpr float kSecondaryAlpha = 0.5f;
-constexpr float kTertiaryAlpha = 0.26f;
-
-QColor WithAlpha(QColor color, float alpha) {
-  color.setAlphaF(alpha);
-  return color;
-}
 
 QString OneLine(QString text) {
   text.replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -24,18 +14,6 @@ QString OneLine(QString text) {
 }
 
 }  // namespace
-
-QColor LabelColor(const QPalette& palette) {
-  return palette.color(QPalette::WindowText);
-}
-
-QColor SecondaryLabelColor(const QPalette& palette) {
-  return WithAlpha(LabelColor(palette), kSecondaryAlpha);
-}
-
-QColor TertiaryLabelColor(const QPalette& palette) {
-  return WithAlpha(LabelColor(palette), kTertiaryAlpha);
-}
 
 PlainLabel::PlainLabel(QWidget* parent) : QLabel(parent) {
   setTextFormat(Qt::PlainText);
@@ -65,7 +43,7 @@ QColor PlainLabel::textColor() const {
     case Tone::Tertiary:
       return TertiaryLabelColor(palette());
     case Tone::Warning:  // the system red, as the status dot of a failed check
-      return StatusDot::colorFor(StatusDot::Tone::Red, palette());
+      return SystemRedColor(palette());
     case Tone::Primary:
       break;
   }

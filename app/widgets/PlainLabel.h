@@ -4,10 +4,7 @@
 #include <QLabel>
 #include <QStringList>
 
-// Text colours of the interface, derived from a palette so they follow light and dark appearance.
-QColor LabelColor(const QPalette& palette);           // ordinary text
-QColor SecondaryLabelColor(const QPalette& palette);  // captions, hints, subtitles
-QColor TertiaryLabelColor(const QPalette& palette);   // least prominent marks
+#include "widgets/SystemColors.h"
 
 // A label for plain, non-editable text: one line cut with an ellipsis at the tail or in the
 // middle, or word-wrapped to at most two lines with the second cut at the tail. The text colour

@@ -2,15 +2,7 @@
 
 #include <QPainter>
 
-#include "widgets/PlainLabel.h"
-
-namespace {
-
-bool IsDark(const QPalette& palette) {
-  return palette.color(QPalette::Window).lightness() < 128;
-}
-
-}  // namespace
+#include "widgets/SystemColors.h"
 
 StatusDot::StatusDot(QWidget* parent) : QWidget(parent) {}
 
@@ -23,16 +15,15 @@ void StatusDot::setTone(Tone tone) {
 }
 
 QColor StatusDot::colorFor(Tone tone, const QPalette& palette) {
-  const bool dark = IsDark(palette);
   switch (tone) {
     case Tone::TertiaryLabel:
       return TertiaryLabelColor(palette);
     case Tone::Orange:
-      return dark ? QColor(255, 159, 10) : QColor(255, 149, 0);
+      return SystemOrangeColor(palette);
     case Tone::Green:
-      return dark ? QColor(48, 209, 88) : QColor(52, 199, 89);
+      return SystemGreenColor(palette);
     case Tone::Red:
-      return dark ? QColor(255, 69, 58) : QColor(255, 59, 48);
+      return SystemRedColor(palette);
   }
   return {};
 }

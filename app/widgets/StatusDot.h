@@ -16,8 +16,7 @@ class StatusDot : public QWidget {
   Tone tone() const { return tone_; }
   void setTone(Tone tone);
 
-  // The colour of `tone` under `palette`: the platform's system colours, with their dark-mode
-  // variants when the palette is dark.
+  // The colour of `tone` under `palette` (see SystemColors.h).
   static QColor colorFor(Tone tone, const QPalette& palette);
   QColor color() const { return colorFor(tone_, palette()); }
 

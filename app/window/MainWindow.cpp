@@ -108,9 +108,7 @@ void MainWindow::updateButtons() {
   checkButton_->setEnabled(!busy);
   chooseButton_->setEnabled(!busy);
   builtinButton_->setEnabled(!busy && !session_.bundledFirmwarePath().isEmpty());
-  installButton_->setEnabled(!busy && session_.deviceState() == DeviceStateReady &&
-                             !session_.firmwarePath().isEmpty() &&
-                             !session_.firmwareFactsPending());
+  installButton_->setEnabled(session_.canInstall());
   if (!busy) {
     restoreButtonFocus();
   }
@@ -243,25 +241,29 @@ void MainWindow::tellTheEnd(int status, Session::RunMode mode) {
   }
   // A question about quitting during the installation is moot now: the result is seen alone.
   dialogs_.withdrawQuestion();
-  const bool succeeded = status == 0;
-  const QString title = succeeded ? L("done.title") : L("failed.title");
-  const QString text =
-      succeeded ? L("done.text") : session_.failedInstallationText(L("failed.text"));
+  const Session::Result result = session_.installationResult(status);
   // A window in the background would keep the alert unseen: the desktop says it too.
   if (notifier_ && !isActiveWindow()) {
-    notifier_->notify(title, text);
+    notifier_->notify(result.title, result.text);
   }
-  dialogs_.alert(succeeded ? Dialogs::Style::Informational : Dialogs::Style::Warning, title, text);
+  dialogs_.alert(result.succeeded ? Dialogs::Style::Informational : Dialogs::Style::Warning,
+                 result.title, result.text);
 }
 
 bool MainWindow::mayClose() {
   // Only an installation is worth the question: a device check writes nothing.
-  if (closeAllowed_ || session_.runMode() != Session::RunMode::Install) {
+  if (closeAllowed_ || !session_.installing()) {
     return true;
   }
   closeAllowed_ = dialogs_.confirmAgainstDefault(Dialogs::Style::Warning, L("quit.title"),
                                                  L("quit.text"), L("quit.keep"), L("quit.quit"));
   return closeAllowed_;
+}
+
+void MainWindow::bringToFront() {
+  show();
+  raise();
+  activateWindow();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

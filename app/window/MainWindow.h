@@ -43,6 +43,8 @@ class MainWindow : public QWidget {
   void refreshTexts();
   // Enables the buttons the session's state allows.
   void updateButtons();
+  // Shows the window, in front of the others, with the keyboard focus.
+  void bringToFront();
   // Puts the menu bar into the window's top strip (elsewhere than on macOS).
   void attachMenuBar(QMenuBar* bar);
   // True when the window may close now: nothing is being installed, or the user, asked, chose

@@ -18,6 +18,7 @@ constexpr std::uint8_t bulk = 0x02;
 // tool's own constant, so a change there shows up as a sampler that gives up.
 constexpr unsigned loader_timeout_ms = 120000;
 constexpr std::uint8_t interrupt = 0x03;
+constexpr unsigned sampler_address = 4;
 
 usb_interface_desc interface_of(std::uint8_t number, std::vector<usb_endpoint> endpoints) {
   usb_interface_desc desc;
@@ -196,20 +197,7 @@ class sim_device final : public usb_device {
         config_(std::move(config)),
         is_sampler_(is_sampler) {}
 
-  // On bus 1: the root hub (address 1) has no port path, every other device sits on port N of
-  // the hub on root port 1, N being its address.
-  usb_hotplug_event arrival() const {
-    usb_hotplug_event event;
-    event.arrived = true;
-    event.vendor_id = vendor_;
-    event.product_id = product_;
-    event.bus = 1;
-    event.address = address_;
-    if (address_ != 1) {
-      event.ports = {1, static_cast<std::uint8_t>(address_)};
-    }
-    return event;
-  }
+  usb_hotplug_event arrival() const { return {true, vendor_, product_, place()}; }
 
   std::uint16_t vendor_id() const override { return vendor_; }
   std::uint16_t product_id() const override { return product_; }
@@ -219,6 +207,15 @@ class sim_device final : public usb_device {
     char text[64];
     std::snprintf(text, sizeof text, "bus 001 device %03u", address_);
     return text;
+  }
+  // On bus 1: the root hub (address 1) has no port path, every other device sits on port N of
+  // the hub on root port 1, N being its address.
+  usb_place place() const override {
+    usb_place at{1, address_, {}};
+    if (address_ != 1) {
+      at.ports = {1, static_cast<std::uint8_t>(address_)};
+    }
+    return at;
   }
   usb_error config_descriptor(std::uint8_t index, usb_config_desc& config) override {
     if (index != 0) {
@@ -333,7 +330,8 @@ usb_error sim_platform::device_records(std::vector<usb_device_record>& list) {
   const usb_error error = devices(found);
   for (const auto& device : found) {
     list.push_back({device->vendor_id(), device->product_id(),
-                    static_cast<const sim_device&>(*device).name(), device->location()});
+                    static_cast<const sim_device&>(*device).name(), device->location(),
+                    device->place()});
   }
   return error;
 }
@@ -351,8 +349,9 @@ usb_error sim_platform::devices(std::vector<std::unique_ptr<usb_device>>& list) 
   list.push_back(std::make_unique<sim_device>(bus, 0x0000, 0x0000, "", 2, plain, false));
   list.push_back(std::make_unique<sim_device>(bus, 0x0bda, 0x8153, "", 3, plain, false));
   if (sampler_plugged(setup_)) {
-    list.push_back(std::make_unique<sim_device>(bus, 0x09e8, 0x0061, "MPC4000", 4,
-                                                sampler_config_desc(setup_.bus), true));
+    list.push_back(std::make_unique<sim_device>(bus, 0x09e8, setup_.product_id, "MPC4000",
+                                                sampler_address, sampler_config_desc(setup_.bus),
+                                                true));
   }
   list.push_back(
       std::make_unique<sim_device>(bus, 0x046d, 0xc52b, "USB Receiver", 5, plain, false));
@@ -363,17 +362,17 @@ bool sim_platform::has_hotplug() const {
   return !setup_.no_hotplug;
 }
 
-usb_error sim_platform::watch(std::uint16_t vendor_id, std::uint16_t product_id,
-                              usb_hotplug_listener listener, std::unique_ptr<usb_watch>& watch) {
+usb_error sim_platform::watch(std::uint16_t vendor_id, usb_hotplug_listener listener,
+                              std::unique_ptr<usb_watch>& watch) {
   if (setup_.search_fails) {
     return usb_error::other;
   }
-  auto look = [this, vendor_id, product_id] {
+  auto look = [this, vendor_id] {
     std::vector<std::unique_ptr<usb_device>> found;
     devices(found);
     std::vector<usb_hotplug_event> watched;
     for (const auto& device : found) {
-      if (device->vendor_id() == vendor_id && device->product_id() == product_id) {
+      if (device->vendor_id() == vendor_id) {
         watched.push_back(static_cast<const sim_device&>(*device).arrival());
       }
     }
@@ -383,6 +382,10 @@ usb_error sim_platform::watch(std::uint16_t vendor_id, std::uint16_t product_id,
   const int interval_ms = setup_.plug_path.empty() ? -1 : 100;
   watch = std::make_unique<sim_watch>(look, interval_ms, std::move(listener));
   return usb_error::ok;
+}
+
+std::vector<usb_node_holder> sim_platform::node_holders(const usb_place& place) {
+  return place.address == sampler_address ? setup_.holders : std::vector<usb_node_holder>{};
 }
 
 }  // namespace vt::sim

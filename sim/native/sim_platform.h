@@ -19,8 +19,9 @@ class sim_platform final : public usb_platform {
   usb_error devices(std::vector<std::unique_ptr<usb_device>>& list) override;
   usb_error device_records(std::vector<usb_device_record>& list) override;
   bool has_hotplug() const override;
-  usb_error watch(std::uint16_t vendor_id, std::uint16_t product_id, usb_hotplug_listener listener,
+  usb_error watch(std::uint16_t vendor_id, usb_hotplug_listener listener,
                   std::unique_ptr<usb_watch>& watch) override;
+  std::vector<usb_node_holder> node_holders(const usb_place& place) override;
 
   // Configuration changes the tool made, in order.
   const std::vector<int>& configurations_set() const { return *configurations_set_; }

@@ -9,7 +9,7 @@ namespace {
 // Whether `list` holds the device at the place of `event`.
 bool holds(const std::vector<usb_hotplug_event>& list, const usb_hotplug_event& event) {
   return std::any_of(list.begin(), list.end(), [&event](const usb_hotplug_event& other) {
-    return other.bus == event.bus && other.address == event.address;
+    return other.place.bus == event.place.bus && other.place.address == event.place.address;
   });
 }
 

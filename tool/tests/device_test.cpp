@@ -40,6 +40,19 @@ const std::string no_interface =
     "Could not find/open a bulk IN/OUT interface on the AKAI device.\n";
 const std::string connected = "AKAI device 09e8:0061 connected at bus 1, port 1.4.\n";
 const std::string no_hotplug = "USB hotplug is not supported on this system.\n";
+const std::string not_found = "AKAI device 09e8:0061 was not found.\n";
+const std::string in_another_mode =
+    "Found AKAI device 09e8:0062 \"MPC4000\" at bus 1, port 1.4: it is not an MPC4000 in \"OS "
+    "Loader\" mode.\n";
+
+// A busy claim, then who holds the interface.
+std::string held_by(const std::vector<std::string>& holders) {
+  std::string lines = "USBInterfaceOpen failed: IOReturn 0xe00002c5.\n";
+  for (const std::string& holder : holders) {
+    lines += "The sampler's interface is in use by " + holder + ".\n";
+  }
+  return lines + no_interface;
+}
 
 std::string opened(unsigned interface, unsigned in, unsigned out) {
   return "Opened AKAI USB device 09e8:0061, interface " + std::to_string(interface) + ", IN pipe " +
@@ -50,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
     Buses, OpenDevice,
     ::testing::Values(
         bus_case{"Standard", "", {}, 0, opened(0, 1, 2) + geometry, ""},
-        bus_case{"NoSampler", "bus=none", {}, 1, "", "AKAI device 09e8:0061 was not found.\n"},
+        bus_case{"NoSampler", "bus=none", {}, 1, "", not_found},
         // The watch reports a sampler already there, and ends with its input (here at once).
         bus_case{"WatchSeesTheSamplerThere", "", {"--watch"}, 0, connected, ""},
         bus_case{"WatchWithoutHotplug", "hotplug=unsupported", {"--watch"}, 1, "", no_hotplug},
@@ -81,7 +94,15 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  1,
                  "",
-                 "USBInterfaceOpen failed: IOReturn 0xe00002c5.\n" + no_interface},
+                 held_by({"another program or a driver"})},
+        bus_case{"InterfaceHeldByKnownPrograms",
+                 "busy=interface,holder=Live\x07:812,holder=a:b:9",
+                 {},
+                 1,
+                 "",
+                 held_by({"Live\\x07 (process 812)", "a:b (process 9)"})},
+        bus_case{"SamplerInAnotherMode", "product=0x0062", {}, 1, "", not_found + in_another_mode},
+        bus_case{"WatchSeesAnotherMode", "product=0x0062", {"--watch"}, 0, in_another_mode, ""},
         bus_case{"DeviceHeldWithItsOwnConfiguration",
                  "busy=config",
                  {},
@@ -117,7 +138,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "",
                  "IOCreatePlugInInterfaceForService(device) failed: IOReturn 0xe00002c1.\n"
                  "No permission to open the sampler: install the udev rule 70-veltrin.rules "
-                 "(see README) or run as root.\n"}),
+                 "(see README) or run as root.\n"
+                 "To install the rule: sudo cp 70-veltrin.rules /etc/udev/rules.d/ && sudo "
+                 "udevadm control --reload-rules, then connect the sampler again.\n"}),
     [](const auto& test) { return std::string(test.param.name); });
 
 vt::sim::scenario parse(const std::string& text) {

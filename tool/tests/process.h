@@ -34,6 +34,7 @@ class child_process {
   // Reads until the output holds `text`; false when the output ended or a minute passed first.
   bool wait_for_output(const std::string& text);
   const std::string& output() const { return output_; }
+  int pid() const { return pid_; }
   void send_signal(int number);
   // Its standard input, a pipe from the test that brings nothing, reaches its end.
   void close_input();

@@ -70,6 +70,7 @@ class paced_device final : public usb_device {
   std::uint16_t product_id() const override { return inner_->product_id(); }
   std::uint8_t num_configurations() const override { return inner_->num_configurations(); }
   std::string location() const override { return inner_->location(); }
+  usb_place place() const override { return inner_->place(); }
   usb_error config_descriptor(std::uint8_t index, usb_config_desc& config) override {
     return inner_->config_descriptor(index, config);
   }
@@ -108,9 +109,11 @@ class demo_platform final : public usb_platform {
     return bus_ ? bus_->device_records(list) : usb_error::other;
   }
   bool has_hotplug() const override { return false; }
-  usb_error watch(std::uint16_t, std::uint16_t, usb_hotplug_listener,
-                  std::unique_ptr<usb_watch>&) override {
+  usb_error watch(std::uint16_t, usb_hotplug_listener, std::unique_ptr<usb_watch>&) override {
     return usb_error::other;
+  }
+  std::vector<usb_node_holder> node_holders(const usb_place& place) override {
+    return bus_ ? bus_->node_holders(place) : std::vector<usb_node_holder>{};
   }
 
   static inline unsigned generation = 0;

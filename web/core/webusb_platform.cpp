@@ -158,6 +158,8 @@ class webusb_device final : public usb_device {
     return count;
   }
   std::string location() const override { return "WebUSB device " + std::to_string(device_); }
+  // The browser does not tell where a device sits on the bus.
+  usb_place place() const override { return {}; }
   usb_error config_descriptor(std::uint8_t index, usb_config_desc& config) override {
     return read_description(device_, index, config) ? usb_error::ok : usb_error::other;
   }
@@ -186,13 +188,22 @@ class webusb_platform final : public usb_platform {
     }
     return usb_error::ok;
   }
-  usb_error device_records(std::vector<usb_device_record>&) override { return usb_error::other; }
+  // The devices the user allowed, as records: the browser offers no others.
+  usb_error device_records(std::vector<usb_device_record>& list) override {
+    std::vector<std::unique_ptr<usb_device>> found;
+    const usb_error error = devices(found);
+    for (const auto& device : found) {
+      list.push_back({device->vendor_id(), device->product_id(), {}, device->location(), {}});
+    }
+    return error;
+  }
   // Arrivals and departures reach the page as navigator.usb events, not through the core.
   bool has_hotplug() const override { return false; }
-  usb_error watch(std::uint16_t, std::uint16_t, usb_hotplug_listener,
-                  std::unique_ptr<usb_watch>&) override {
+  usb_error watch(std::uint16_t, usb_hotplug_listener, std::unique_ptr<usb_watch>&) override {
     return usb_error::other;
   }
+  // The browser does not tell which programs hold a device.
+  std::vector<usb_node_holder> node_holders(const usb_place&) override { return {}; }
 };
 
 }  // namespace

@@ -117,20 +117,35 @@ std::vector<std::uint8_t> string_descriptor(std::uint8_t index) {
   return text;
 }
 
+std::string hex(const std::uint8_t* bytes, std::size_t length) {
+  std::string text;
+  for (std::size_t i = 0; i < length; ++i) {
+    char digits[3];
+    std::snprintf(digits, sizeof digits, "%02X", bytes[i]);
+    text += digits;
+  }
+  return text;
+}
+
 // The sampler as umockdev-record would describe it: udev properties (E), sysfs attributes (A, with
 // the newline sysfs ends them with; H for binary ones) and its device node (N), a file that the
-// preload library opens in place of the real node.
-std::string device_record() {
+// preload library opens in place of the real node. The product string comes with the rest, so a
+// program that hears of the device can read it.
+std::string device_record(std::uint16_t product_id, const std::string& sysfs_product) {
+  char product[5];
+  char uevent_product[32];  // hexadecimal without leading zeros, as the kernel writes it
+  std::snprintf(product, sizeof product, "%04x", product_id);
+  std::snprintf(uevent_product, sizeof uevent_product, "PRODUCT=9e8/%x/100\n", product_id);
   std::string record = std::string("P: /devices/usb1/") + sysfs_name + "\n";
   record += std::string("N: ") + (device_node + std::strlen("/dev/")) + "\n";
   record += std::string("E: DEVNAME=") + device_node + "\n";
-  record += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: PRODUCT=9e8/61/100\n";
+  record += std::string("E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: ") + uevent_product;
   record += "E: BUSNUM=001\nE: DEVNUM=002\n";
   const char* attributes[][2] = {{"busnum", "1"},
                                  {"devnum", "2"},
                                  {"dev", "189:1"},
                                  {"idVendor", "09e8"},
-                                 {"idProduct", "0061"},
+                                 {"idProduct", product},
                                  {"bcdDevice", "0100"},
                                  {"bNumConfigurations", "1"},
                                  {"bConfigurationValue", "1"},
@@ -139,12 +154,14 @@ std::string device_record() {
     record += std::string("A: ") + name + "=" + value + "\\n\n";
   }
   record += "H: descriptors=";
-  for (const std::uint8_t byte : descriptors) {
-    char hex[3];
-    std::snprintf(hex, sizeof hex, "%02X", byte);
-    record += hex;
-  }
-  return record + "\n";
+  std::vector<std::uint8_t> bytes(std::begin(descriptors), std::end(descriptors));
+  bytes[10] = static_cast<std::uint8_t>(product_id);  // idProduct of the device descriptor
+  bytes[11] = static_cast<std::uint8_t>(product_id >> 8);
+  record += hex(bytes.data(), bytes.size()) + "\n";
+  const std::string product_line = sysfs_product + "\n";  // sysfs ends its text attributes so
+  return record + "H: product=" +
+         hex(reinterpret_cast<const std::uint8_t*>(product_line.data()), product_line.size()) +
+         "\n";
 }
 
 // VTFLASH_USBFS_TRACE=1 in the test's environment prints every request the bus answers.
@@ -239,15 +256,12 @@ void usbfs_sampler::bus::plug_in() {
 
 void usbfs_sampler::bus::add_device() {
   GError* error = nullptr;
-  if (!umockdev_testbed_add_from_string(testbed.get(), device_record().c_str(), &error)) {
+  if (!umockdev_testbed_add_from_string(
+          testbed.get(), device_record(setup.product_id, setup.product).c_str(), &error)) {
     const std::string reason = error != nullptr ? error->message : "unknown error";
     g_clear_error(&error);
     throw std::runtime_error("umockdev could not add the sampler: " + reason);
   }
-  std::string product = setup.product + "\n";  // sysfs ends its text attributes so
-  umockdev_testbed_set_attribute_binary(
-      testbed.get(), (std::string("/sys/devices/usb1/") + sysfs_name).c_str(), "product",
-      reinterpret_cast<guint8*>(product.data()), static_cast<gint>(product.size()));
   if (!umockdev_testbed_attach_ioctl(testbed.get(), device_node, handler.get(), &error)) {
     const std::string reason = error != nullptr ? error->message : "unknown error";
     g_clear_error(&error);

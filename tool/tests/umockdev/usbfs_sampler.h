@@ -28,6 +28,8 @@ struct usbfs_setup {
   bool node_locked = false;
   // The product string as sysfs shows it, any bytes.
   std::string product = "MPC4000";
+  // Another id is an AKAI device in another mode.
+  std::uint16_t product_id = 0x0061;
   // The status block of this exchange is held back until `release`, so a test can act while
   // an installation stands in the middle of a step.
   bool hold = false;

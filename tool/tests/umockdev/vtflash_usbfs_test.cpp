@@ -52,6 +52,13 @@ usbfs_setup small_flash() {
   return setup;
 }
 
+usbfs_setup with_other_product(const std::string& name) {
+  usbfs_setup setup = small_flash();
+  setup.product_id = 0x0062;
+  setup.product = name;
+  return setup;
+}
+
 class VtflashOnUsbfs : public testing::Test {
  protected:
   // Runs vtflash on the bus; the bus must have understood every request libusb made.
@@ -148,9 +155,11 @@ TEST_F(VtflashOnUsbfs, SecondVtflashDuringAnInstallFindsTheSamplerBusy) {
 
   EXPECT_EQ(second.status, 1);
   EXPECT_EQ(second.out, "");
+  const std::string holder = "vtflash (process " + std::to_string(install->pid()) + ").\n";
   EXPECT_EQ(second.err,
             "USBInterfaceOpen failed: IOReturn 0xe00002c5.\n"
-            "Could not find/open a bulk IN/OUT interface on the AKAI device.\n");
+            "The sampler's interface is in use by " +
+                holder + "Could not find/open a bulk IN/OUT interface on the AKAI device.\n");
   EXPECT_EQ(listing.status, 0);
   EXPECT_EQ(listing.out, "USB devices:\n  09e8:0061  MPC4000\n");
   EXPECT_EQ(install->finish(), 0) << install->output();
@@ -161,11 +170,21 @@ TEST_F(VtflashOnUsbfs, SecondVtflashDuringAnInstallFindsTheSamplerBusy) {
   EXPECT_TRUE(std::equal(flash.begin(), flash.end(), expected_flash.begin(), expected_flash.end()));
 }
 
-// libusb's udev monitor hears of the sampler leaving and coming back; the watch never opens it.
-TEST_F(VtflashOnUsbfs, WatchReportsTheSamplerLeavingAndComingBack) {
-  usbfs_sampler bus(small_flash());
-  const std::string connected = "AKAI device 09e8:0061 connected at bus 1, port 1.\n";
-  const std::string gone = connected + "AKAI device 09e8:0061 disconnected from bus 1, port 1.\n";
+class VtflashWatchOnUsbfs : public VtflashOnUsbfs,
+                            public testing::WithParamInterface<std::uint16_t> {};
+
+// libusb's udev monitor hears of an AKAI device leaving and coming back; the watch never opens
+// it. The sampler in another mode is named as such.
+TEST_P(VtflashWatchOnUsbfs, ReportsTheDeviceLeavingAndComingBack) {
+  usbfs_setup setup = with_other_product("MPC1000");
+  setup.product_id = GetParam();
+  usbfs_sampler bus(setup);
+  const std::string connected =
+      GetParam() == 0x0061 ? "AKAI device 09e8:0061 connected at bus 1, port 1.\n"
+                           : "Found AKAI device 09e8:0062 \"MPC1000\" at bus 1, port 1: it is not "
+                             "an MPC4000 in \"OS Loader\" mode.\n";
+  const std::string gone = connected + "AKAI device 09e8:006" + (GetParam() == 0x0061 ? "1" : "2") +
+                           " disconnected from bus 1, port 1.\n";
   const std::unique_ptr<vt::test::child_process> watch = bus.start(VTFLASH_PATH, {"--watch"});
   ASSERT_TRUE(watch->wait_for_output(connected)) << watch->output();
   bus.unplug();
@@ -177,6 +196,8 @@ TEST_F(VtflashOnUsbfs, WatchReportsTheSamplerLeavingAndComingBack) {
   EXPECT_EQ(watch->output(), gone + connected);
   EXPECT_EQ(bus.opens(), 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Products, VtflashWatchOnUsbfs, testing::Values(0x0061, 0x0062));
 
 struct install_case {
   const char* name;
@@ -306,14 +327,28 @@ INSTANTIATE_TEST_SUITE_P(
             "DeviceGoneDuringWrite", with_fault(unplugged_at_chunk_data(1)),
             opened + geometry + firmware + erasing + erase_records + writing + "\rWrite  25% (1/4)",
             "USB write failed: IOReturn 0xe00002c0.\n\nWrite failed at offset 0x00008000.\n"},
+        // No process of the test has the node open: a driver or a hidden process holds it.
         failure_case{"InterfaceBusy", with_claim_error(EBUSY), "",
                      "USBInterfaceOpen failed: IOReturn 0xe00002c5.\n"
+                     "The sampler's interface is in use by another program or a driver.\n"
                      "Could not find/open a bulk IN/OUT interface on the AKAI device.\n",
                      true},
         failure_case{"DeviceNodeNotAccessible", with_locked_node(), "",
                      "IOCreatePlugInInterfaceForService(device) failed: IOReturn 0xe00002c1.\n"
                      "No permission to open the sampler: install the udev rule 70-veltrin.rules "
-                     "(see README) or run as root.\n",
+                     "(see README) or run as root.\n"
+                     "To install the rule: sudo cp 70-veltrin.rules /etc/udev/rules.d/ && sudo "
+                     "udevadm control --reload-rules, then connect the sampler again.\n",
+                     true},
+        failure_case{"AnotherProduct", with_other_product("MPC\x1b[2J1000"), "",
+                     "AKAI device 09e8:0061 was not found.\n"
+                     "Found AKAI device 09e8:0062 \"MPC\\x1b[2J1000\" at bus 1, port 1: it is "
+                     "not an MPC4000 in \"OS Loader\" mode.\n",
+                     true},
+        failure_case{"AnotherProductWithoutName", with_other_product(""), "",
+                     "AKAI device 09e8:0061 was not found.\n"
+                     "Found AKAI device 09e8:0062 at bus 1, port 1: it is not an MPC4000 in "
+                     "\"OS Loader\" mode.\n",
                      true}),
     [](const testing::TestParamInfo<failure_case>& test) { return test.param.name; });
 

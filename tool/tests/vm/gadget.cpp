@@ -7,7 +7,7 @@
 //   vtflash-gadget --gadget /sys/kernel/config/usb_gadget/G --ffs /dev/ffs --udc dummy_udc.0
 //                  --speed full|high --scenario TEXT --dump FILE [--hold N]
 //
-// The configfs gadget G (ids, product string, a configuration with the ffs function linked) and
+// The configfs gadget G (vendor id, product string, a configuration with the ffs function) and
 // the FunctionFS mount exist already. The program binds G to the UDC, prints "ready" once the host
 // has configured the device, and serves until SIGTERM; then it writes the flash to FILE. With
 // --hold N it prints "held" before its Nth reply and waits for a line on standard input.
@@ -429,6 +429,12 @@ int main(int argc, char** argv) {
   action.sa_handler = on_terminate;
   sigaction(SIGTERM, &action, nullptr);
 
+  // The product id is the scenario's: another one is an AKAI device in another mode.
+  char product_id[16];
+  std::snprintf(product_id, sizeof product_id, "0x%04x\n", setup.product_id);
+  if (!write_file(o.gadget + "/idProduct", product_id)) {
+    return 1;
+  }
   sim::sampler loader(setup.sampler);
   {
     gadget device(o, setup.sampler, loader);

@@ -75,11 +75,17 @@ std::string as_gone(std::string err) {
   return err;
 }
 
+// The simulated sampler sits at port 1.4, the gadget at port 1 of the guest's bus.
+std::string at_guest_place(std::string err) {
+  const auto at = err.find(" port 1.4:");
+  return at == std::string::npos ? err : err.replace(at, 10, " port 1:");
+}
+
 void expect_same_run(const process_result& guest, const process_result& simulated,
                      bool device_goes) {
   EXPECT_EQ(guest.status, simulated.status);
   EXPECT_EQ(guest.out, simulated.out);
-  EXPECT_EQ(device_goes ? as_gone(guest.err) : guest.err, simulated.err);
+  EXPECT_EQ(device_goes ? as_gone(guest.err) : guest.err, at_guest_place(simulated.err));
 }
 
 // The line the sampler is listed with; the guest's bus has other devices than the simulated one.
@@ -152,8 +158,10 @@ class vm_case_test : public testing::Test {
       EXPECT_EQ(text_of(dir + "/watch.err") + text_of(dir + "/watch.status"), "0\n");
     }
     if (case_.how == "second") {
+      // The first vtflash holds the sampler's node, as the kernel tells.
+      const std::string holder = ",holder=vtflash:" + text_of(dir + "/first.pid");
       expect_same_run(guest_run(dir, "second."),
-                      simulated_run(case_, case_.scenario + ",busy=interface"), false);
+                      simulated_run(case_, case_.scenario + ",busy=interface" + holder), false);
     }
   }
 
