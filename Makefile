@@ -1,6 +1,6 @@
 # Entry points for a fresh machine: every target installs what it needs first.
 .PHONY: deps format build build-asan build-fuzz test test-debian13 programs demo run screenshot bench fuzz install
-.PHONY: package clean
+.PHONY: package clean web web-demo
 
 JOBS ?= $(shell nproc)
 
@@ -15,7 +15,7 @@ build-asan: deps
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 
-test: build build-asan build-fuzz
+test: build build-asan build-fuzz web
 	./scripts/check-format
 	ctest --preset default -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
@@ -51,9 +51,23 @@ screenshot: programs
 	  docs/screenshot.png en
 	rm -rf $(SHOT_DIR)
 
+# The page in the browser (build/web/, and its tarball in build/): the tool's core as WebAssembly,
+# built with Debian's emscripten in a configure of its own.
+web: deps
+	emcmake cmake -S web -B build/web-wasm -G Ninja
+	cmake --build build/web-wasm -j $(JOBS)
+
+# The page served on this machine only; localhost is a secure context, as WebUSB needs.
+WEB_PORT ?= 8040
+web-demo: web
+	@echo "Veltrin in the browser: http://127.0.0.1:$(WEB_PORT)/ (the demo: http://127.0.0.1:$(WEB_PORT)/?demo)"
+	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory build/web
+
 # Benchmarks of the tool's own cost and of the application's handling of tool output.
-bench: build
+# The last compares the page's WebAssembly core with the native tool.
+bench: build web
 	@for b in build/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
+	/usr/bin/python3 bench/web_demo_install.py build
 
 # Fuzz targets: a short smoke run of each is part of `make test`; this runs each for longer.
 FUZZ_SECONDS ?= 120

@@ -39,6 +39,7 @@ AppDelegate::AppDelegate(std::unique_ptr<Dialogs> dialogs, const QString& bundle
       dialogs_(dialogs ? std::move(dialogs)
                        : std::make_unique<QtDialogs>([this] { return window_.get(); })),
       notifier_(std::make_unique<Notifier>()),
+      launcherEntry_(std::make_unique<LauncherEntry>()),
       session_(*dialogs_, bundlePath) {
   if (qGuiApp) {
     connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &AppDelegate::commitData);
@@ -46,6 +47,23 @@ AppDelegate::AppDelegate(std::unique_ptr<Dialogs> dialogs, const QString& bundle
     QGuiApplication::setQuitOnLastWindowClosed(false);
   }
   connect(&session_, &Session::runFinished, this, &AppDelegate::runFinished);
+  showProgressOnIcon();
+}
+
+void AppDelegate::showProgressOnIcon() {
+  // An installation's bar is on the icon from its start to its end; a device check's is not.
+  connect(&session_, &Session::busyChanged, this, [this](bool busy) {
+    if (!busy) {
+      launcherEntry_->clear();
+    } else if (session_.installing()) {
+      launcherEntry_->showProgress(0);
+    }
+  });
+  connect(&session_, &Session::progressChanged, this, [this](double value) {
+    if (session_.installing()) {
+      launcherEntry_->showProgress(value / 100);
+    }
+  });
 }
 
 AppDelegate::~AppDelegate() {
@@ -58,6 +76,11 @@ void AppDelegate::setNotifier(std::unique_ptr<Notifier> notifier) {
   if (window_) {
     window_->setNotifier(notifier_.get());
   }
+}
+
+void AppDelegate::setLauncherEntry(std::unique_ptr<LauncherEntry> entry) {
+  launcherEntry_->clear();
+  launcherEntry_ = std::move(entry);
 }
 
 void AppDelegate::applicationDidFinishLaunching() {

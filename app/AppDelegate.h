@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "desktop/DemoSampler.h"
+#include "desktop/LauncherEntry.h"
 #include "desktop/Notifier.h"
 #include "session/Dialogs.h"
 #include "session/Session.h"
@@ -52,14 +53,19 @@ class AppDelegate : public QObject {
   // Shows the notification at the end of an installation in a window that is not active. Starts
   // as one on the session bus; tests give one on a bus of their own.
   void setNotifier(std::unique_ptr<Notifier> notifier);
+  // Shows an installation's progress on the application's icon. Starts as one on the session
+  // bus; tests give one (never null) on a bus of their own.
+  void setLauncherEntry(std::unique_ptr<LauncherEntry> entry);
 
  private:
   void quit();
   void windowClosed();
   void runFinished(int status, Session::RunMode mode);
+  void showProgressOnIcon();
 
   std::unique_ptr<Dialogs> dialogs_;
   std::unique_ptr<Notifier> notifier_;
+  std::unique_ptr<LauncherEntry> launcherEntry_;
   Session session_;
   std::unique_ptr<MainWindow> window_;
   QMenuBar* mainMenu_ = nullptr;

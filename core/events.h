@@ -3,6 +3,7 @@
 // Every event has an empty default, so a listener takes only what it needs.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -26,6 +27,11 @@ struct update_ending {
   outcome how = outcome::completed;
   update_phase where = update_phase::erase;  // failed and stopped only
   std::uint32_t position = 0;  // the erase block, or the write chunk's byte offset in the image
+  // Completed only: what was done and how long each phase took.
+  std::uint32_t blocks_erased = 0;
+  std::uint64_t bytes_written = 0;
+  std::chrono::nanoseconds erase_time{0};
+  std::chrono::nanoseconds write_time{0};
 };
 
 // Why an installation was refused before anything was erased.

@@ -161,7 +161,7 @@ int query_geometry(usb_handle& handle, flash_geometry& geometry, event_listener&
 
 int run_update(usb_handle& handle, const std::uint8_t* image, std::size_t image_length,
                const flash_geometry& geometry, std::uint32_t chunk_size, event_listener& listener,
-               const cancel_token& cancel) {
+               const cancel_token& cancel, const update_clock& clock) {
   if (geometry.blocks < 1 || geometry.blocks > max_flash_blocks || geometry.block_size == 0) {
     listener.update_refused(update_refusal::suspicious_geometry, image_length, geometry);
     return -1;
@@ -178,10 +178,18 @@ int run_update(usb_handle& handle, const std::uint8_t* image, std::size_t image_
   listener.update_planned(image_length, geometry);
   listener.phase_begins(update_phase::erase);
   update_ending end;  // completed, unless a step says where it ended
+  const auto erase_start = clock.now();
   int result = erase_flash(handle, geometry.blocks, listener, cancel, end);
   if (result == 0) {
+    const auto write_start = clock.now();
+    end.erase_time = write_start - erase_start;
     listener.phase_begins(update_phase::write);
     result = write_image(handle, image, image_length, chunk_size, listener, cancel, end);
+    end.write_time = clock.now() - write_start;
+  }
+  if (result == 0) {
+    end.blocks_erased = geometry.blocks;
+    end.bytes_written = image_length;
   }
   listener.update_ends(end);
   return result;

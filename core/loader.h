@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "cancel.h"
+#include "clock.h"
 #include "events.h"
 #include "protocol.h"
 #include "usb.h"
@@ -34,10 +35,11 @@ int receive_status(usb_handle& handle, event_listener& listener);
 
 // Bounds and size checks, erase of every block, chunked write. 0, or -1 after telling what
 // failed or was refused. Once the checks pass, the listener hears phase_begins(erase) and, at the
-// end, update_ends with where the installation ended. A cancellation asked for is honoured
-// before the next step, never inside one.
+// end, update_ends with where the installation ended, or with what it did and how long each
+// phase took by `clock`. A cancellation asked for is honoured before the next step, never inside
+// one.
 int run_update(usb_handle& handle, const std::uint8_t* image, std::size_t image_length,
                const flash_geometry& geometry, std::uint32_t chunk_size, event_listener& listener,
-               const cancel_token& cancel);
+               const cancel_token& cancel, const update_clock& clock = steady_update_clock());
 
 }  // namespace vt

@@ -20,7 +20,24 @@ constexpr const char* permission_hint = "No permission to open the sampler.\n";
 
 constexpr const char* run_again = "Run the installation again before restarting the MPC4000.";
 
+double seconds(std::chrono::nanoseconds time) {
+  return std::chrono::duration<double>(time).count();
+}
+
 }  // namespace
+
+std::string summary_line(const update_ending& how) {
+  const std::string done =
+      format_text("Erased %u blocks in %.1f s, wrote %llu bytes in %.1f s", how.blocks_erased,
+                  seconds(how.erase_time), static_cast<unsigned long long>(how.bytes_written),
+                  seconds(how.write_time));
+  // A write that took no time at all (a simulated sampler without delays) has no speed.
+  if (how.write_time.count() <= 0) {
+    return done + ".\n";
+  }
+  const double speed = static_cast<double>(how.bytes_written) / 1024 / seconds(how.write_time);
+  return done + format_text(" (%.1f KiB/s).\n", speed);
+}
 
 std::string call_failure_line(const char* call, std::uint32_t code) {
   return format_text("%s failed: IOReturn 0x%08x.\n", call, code);
@@ -136,14 +153,15 @@ void text_listener::update_ends(const update_ending& how) {
   const bool erase = how.where == update_phase::erase;
   switch (how.how) {
     case update_ending::outcome::completed:
+      out_.report(summary_line(how));
       out_.report("OS upload complete. Restart the MPC4000 after the device reports completion.\n");
       return;
     case update_ending::outcome::failed:
-      out_.failure_context(erase ? format_text("Erase failed at block %u.\n", how.position)
-                                 : format_text("Write failed at offset 0x%08x.\n", how.position));
+      out_.error(erase ? format_text("Erase failed at block %u.\n", how.position)
+                       : format_text("Write failed at offset 0x%08x.\n", how.position));
       return;
     case update_ending::outcome::stopped:
-      out_.failure_context(
+      out_.error(
           erase ? format_text("Erase stopped at block %u. %s\n", how.position, run_again)
                 : format_text("Write stopped at offset 0x%08x. %s\n", how.position, run_again));
       return;

@@ -38,6 +38,10 @@ class text_listener final : public event_listener {
   text_output& out_;
 };
 
+// "Erased 64 blocks in 12.8 s, wrote 2097152 bytes in 7.9 s (259.2 KiB/s).\n": the summary of a
+// completed installation; the speed is left out when the write took no time.
+std::string summary_line(const update_ending& completed);
+
 // "%s failed: IOReturn 0x%08x.\n": the one line for a failed platform call.
 std::string call_failure_line(const char* call, std::uint32_t code);
 

@@ -11,20 +11,7 @@ void text_output::report(std::string_view text) {
 }
 
 void text_output::error(std::string_view text) {
-  sink_.write(text_stream::error, text);
-}
-
-void text_output::failure_context(std::string_view text) {
-  record_open_ = false;
-  sink_.write(text_stream::error, "\n");
-  sink_.write(text_stream::error, text);
-}
-
-void text_output::error_line(std::string_view text) {
-  if (record_open_) {
-    record_open_ = false;
-    sink_.write(text_stream::error, "\n");
-  }
+  end_progress();
   sink_.write(text_stream::error, text);
 }
 

@@ -2,6 +2,26 @@
 
 namespace vt {
 
+namespace {
+
+class steady_clock_source final : public update_clock {
+ public:
+  std::chrono::nanoseconds now() const override {
+    return std::chrono::steady_clock::now().time_since_epoch();
+  }
+};
+
+}  // namespace
+
+const update_clock& steady_update_clock() {
+  static const steady_clock_source clock;
+  return clock;
+}
+
+}  // namespace vt
+
+namespace vt {
+
 // The IOReturn codes of the same meaning, so a log reads the same on every platform.
 std::uint32_t ioreturn_code(usb_error error) {
   switch (error) {

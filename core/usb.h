@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "clock.h"
+
 namespace vt {
 
 // Outcome of a platform call. Printed to the user as the IOReturn code of the same meaning, so a
@@ -145,6 +147,9 @@ class usb_platform {
   // where the system does not tell (or shows only some, as another user's processes may be
   // hidden). Opens no device.
   virtual std::vector<usb_node_holder> node_holders(const usb_place& place) = 0;
+  // The clock an installation on this bus is timed with: the steady clock, unless the bus keeps
+  // its own time.
+  virtual const update_clock& clock() const { return steady_update_clock(); }
 };
 
 // The platform this program was linked with: libusb for vtflash, the simulated sampler for

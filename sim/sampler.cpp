@@ -43,12 +43,6 @@ bool length_well_placed(const std::uint8_t* block, std::uint32_t& length) {
   return false;
 }
 
-void sleep_ns(std::uint64_t nanoseconds) {
-  if (nanoseconds > 0) {
-    std::this_thread::sleep_for(std::chrono::nanoseconds(nanoseconds));
-  }
-}
-
 // Hands a reply to the host's read: cut short when a fault says so, refused as an overflow when
 // the host asked for fewer bytes than the loader sends.
 usb_error deliver(const std::uint8_t* reply, std::size_t size, const fault* shortened,
@@ -161,7 +155,7 @@ void sampler::accept_command(const std::uint8_t* block) {
       state_ = expecting::geometry_reply;
       break;
     case CMD_ERASE_BLOCK:
-      sleep_ns(static_cast<std::uint64_t>(config_.erase_ms) * 1000000);
+      spend(std::chrono::milliseconds(config_.erase_ms));
       block_states_[first] = block_state::erased;
       block_data_[first].reset();
       erase_log_.push_back(first);
@@ -210,7 +204,8 @@ std::uint8_t sampler::write_chunk(const std::uint8_t* data, std::size_t length) 
     }
     a += n;
   }
-  sleep_ns(static_cast<std::uint64_t>(config_.byte_ns) * length);
+  spend(std::chrono::nanoseconds(static_cast<std::int64_t>(config_.byte_ns) *
+                                 static_cast<std::int64_t>(length)));
   for (std::uint64_t a = start; a < start + length;) {
     const auto b = static_cast<std::size_t>(a / config_.block_size);
     const std::uint64_t within = a % config_.block_size;
@@ -310,6 +305,9 @@ usb_error sampler::send(std::uint8_t* data, std::size_t length, std::size_t& pro
     if (step_hook_) {
       step_hook_(phase_, exchange_);
     }
+    if (const fault* f = fault_of(fault::kind::stall)) {
+      spend(std::chrono::seconds(f->seconds));
+    }
     if (usb_error error; injected_failure(phase_, exchange_, transfer::status, error)) {
       return error;
     }
@@ -333,6 +331,14 @@ usb_error sampler::send(std::uint8_t* data, std::size_t length, std::size_t& pro
   }
   // Nothing to send: the host's read waits until its time-out.
   return usb_error::timeout;
+}
+
+// The loader works for that long; a signal that ends the tool ends the wait with it.
+void sampler::spend(std::chrono::nanoseconds time) {
+  if (time.count() > 0) {
+    std::this_thread::sleep_for(time);
+    busy_time_ += time;
+  }
 }
 
 std::uint8_t sampler::read_flash(std::uint64_t address) const {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -41,6 +42,7 @@ struct fault {
     short_geometry,
     transfer_error,
     short_write,  // takes only `length` bytes of a chunk's data and reports success
+    stall,        // the status block comes `seconds` late
   };
   kind what = kind::status_code;
   vt::sim::phase where = phase::geometry;
@@ -49,6 +51,7 @@ struct fault {
   usb_error error = usb_error::timeout;     // for transfer errors
   std::uint8_t code = 0;                    // for status_code
   std::size_t length = 0;                   // for short_status, short_geometry, short_write
+  unsigned seconds = 0;                     // for stall
   std::array<std::uint8_t, 4> signature{};  // for bad_signature
 };
 
@@ -91,6 +94,9 @@ class sampler {
   // The flash as it is now: erased bytes read 0xFF, untouched blocks keep the old contents.
   std::vector<std::uint8_t> flash_contents() const;
   std::uint64_t flash_size() const;
+  // The time the loader has spent on its work so far: erases, writes and stalls, as the scenario
+  // gives them. A simulated bus times installations with it, so their summary never varies.
+  std::chrono::nanoseconds busy_time() const { return busy_time_; }
   // Blocks in the order they were erased.
   const std::vector<std::uint32_t>& erased_blocks() const { return erase_log_; }
 
@@ -105,6 +111,7 @@ class sampler {
   bool injected_failure(phase where, std::uint32_t index, transfer on, usb_error& error);
   const fault* fault_of(fault::kind what) const;
   std::uint8_t read_flash(std::uint64_t address) const;
+  void spend(std::chrono::nanoseconds time);
 
   sampler_config config_;
   expecting state_ = expecting::command;
@@ -125,6 +132,7 @@ class sampler {
   std::vector<std::uint32_t> erase_log_;
   flash_listener listener_;
   step_hook step_hook_;
+  std::chrono::nanoseconds busy_time_{0};
 };
 
 // Parses a scenario ("blocks=16,block_size=4096,fault=status:0x05@erase3,..."); false with a

@@ -104,6 +104,10 @@ bool parse_fault(const std::string& text, fault& f, std::string& error) {
   } else if (kind == "short_write") {
     f.what = fault::kind::short_write;
     ok = parse_into(arg, 0xFFFFFFFFu, f.length) && f.where == phase::write;
+  } else if (kind == "stall" && !arg.empty() && arg[0] >= '0' && arg[0] <= '9') {
+    // stall:SECONDS: the step's status block comes that late; stall:T is a stalled pipe.
+    f.what = fault::kind::stall;
+    ok = parse_into(arg, 3600, f.seconds);
   } else if (kind == "timeout" || kind == "gone" || kind == "stall") {
     f.what = fault::kind::transfer_error;
     f.error = kind == "timeout" ? usb_error::timeout
@@ -115,8 +119,7 @@ bool parse_fault(const std::string& text, fault& f, std::string& error) {
     error = "fault '" + text +
             "' is not one of status:0xNN, short_status:N (0-18), signature:HHHHHHHH, "
             "short_geometry:N (0-7, geometry only), short_write:N (write only), timeout:T, gone:T, "
-            "stall:T "
-            "(T = command, data, reply or status)";
+            "stall:T (T = command, data, reply or status), stall:S (S seconds late, 0-3600)";
   }
   return ok;
 }

@@ -45,8 +45,8 @@ void install_recorder::update_ends(const update_ending& how) {
 }
 
 void install_recorder::warn(const std::string& reason) const {
-  out::error_line("Warning: could not write the installation record %s: %s.\n", path_.c_str(),
-                  reason.c_str());
+  out::error("Warning: could not write the installation record %s: %s.\n", path_.c_str(),
+             reason.c_str());
 }
 
 }  // namespace vt

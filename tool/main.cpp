@@ -60,7 +60,7 @@ int run_device(vt::usb_platform& platform, const vt::tool_options& options,
   vt::cancel_token cancel;
   const vt::install_guard guard(cancel);
   return vt::run_update(handle, image->bytes.get(), image->length, geometry, options.chunk_size,
-                        listener, cancel) == 0
+                        listener, cancel, platform.clock()) == 0
              ? 0
              : 1;
 }

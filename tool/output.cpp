@@ -45,13 +45,6 @@ void error(const char* format, ...) {
   va_end(args);
 }
 
-void error_line(const char* format, ...) {
-  std::va_list args;
-  va_start(args, format);
-  console().error_line(format_text_v(format, args));
-  va_end(args);
-}
-
 }  // namespace vt::out
 
 namespace vt {

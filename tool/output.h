@@ -26,12 +26,8 @@ text_output& console();
 // Text on standard output; `format` carries its own line end. An open record is ended first.
 void report(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Text on standard error; `format` carries its own line end.
+// Text on standard error; `format` carries its own line end. An open record is ended first.
 void error(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-// A line on standard error that ends an open record first: for messages that come while a phase
-// runs but are no step's failure.
-void error_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 }  // namespace vt::out
 

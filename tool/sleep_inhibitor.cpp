@@ -64,7 +64,7 @@ int take_sleep_inhibitor() {
   sd_bus_message* raw_reply = nullptr;
   const int called = sd_bus_call(bus.get(), call.get(), inhibit_timeout_us, &error, &raw_reply);
   if (called < 0 && !nobody_answered(error)) {
-    out::error_line(
+    out::error(
         "Warning: logind refused to keep the computer awake (%s); it may go to sleep during the "
         "installation.\n",
         error.message != nullptr ? error.message : error.name);

@@ -179,6 +179,25 @@ constexpr TranslationEntry kTable[] = {
      u"Загрузка OS в Akai MPC4000 через USB"},
     {"window.demo", u"Veltrin \u2014 demo with a simulated sampler",
      u"Veltrin \u2014 демо с имитацией сэмплера"},
+    // The time left of the erase and of the write, beside the percentage: the phase is named, so
+    // that nobody takes it for the time left of the whole installation. The minutes come in the
+    // plural form of their number (".one", ".few", ".many").
+    {"window.timeLeft.erase.few", u"About %d minutes left to erase",
+     u"До конца стирания примерно %d минуты"},
+    {"window.timeLeft.erase.less", u"Less than one minute left to erase",
+     u"До конца стирания меньше минуты"},
+    {"window.timeLeft.erase.many", u"About %d minutes left to erase",
+     u"До конца стирания примерно %d минут"},
+    {"window.timeLeft.erase.one", u"About %d minute left to erase",
+     u"До конца стирания примерно %d минута"},
+    {"window.timeLeft.write.few", u"About %d minutes left to write",
+     u"До конца записи примерно %d минуты"},
+    {"window.timeLeft.write.less", u"Less than one minute left to write",
+     u"До конца записи меньше минуты"},
+    {"window.timeLeft.write.many", u"About %d minutes left to write",
+     u"До конца записи примерно %d минут"},
+    {"window.timeLeft.write.one", u"About %d minute left to write",
+     u"До конца записи примерно %d минута"},
 };
 
 constexpr bool IsSortedByKey() {

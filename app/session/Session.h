@@ -9,9 +9,11 @@
 #include <memory>
 #include <optional>
 
+#include "desktop/TimeLeftText.h"
 #include "session/ImageFacts.h"
 #include "session/LastInstallation.h"
 #include "session/OutputParser.h"
+#include "session/PhaseTimeLeft.h"
 
 class DeviceWatcher;
 class Dialogs;
@@ -115,6 +117,13 @@ class Session : public QObject {
   QString operationKey() const { return operationKey_; }
   int operationPercent() const { return operationPercent_; }
 
+  // The time left of the erase or the write under way, once there is one worth showing.
+  struct TimeLeft {
+    TimedPhase phase;
+    qint64 seconds;
+  };
+  std::optional<TimeLeft> timeLeft() const;
+
   // Reads the last installation the tool recorded, off the GUI thread; lastInstallationChanged
   // follows. Done at launch and after each run.
   void readLastInstallation();
@@ -134,6 +143,7 @@ class Session : public QObject {
   void runFinished(int status, Session::RunMode mode);
   void lastInstallationChanged();
   void silenceChanged();  // silentSeconds
+  void timeLeftChanged();
 
  private:
   QString loaderPath() const;
@@ -199,4 +209,10 @@ class Session : public QObject {
   std::optional<bool> reportedPresence_;  // the watcher's last word
   std::optional<bool> appliedPresence_;   // the presence the session last acted on
   QTimer bounceTimer_;  // a cable that bounces settles before its last word applies
+
+  // The time left of the phase under way, from the progress records of this run.
+  void timePhase(std::optional<TimedPhase> phase, double percent);
+  std::optional<TimedPhase> timedPhase_;
+  PhaseTimeLeft phaseTimeLeft_;
+  std::optional<qint64> shownSecondsLeft_;
 };

@@ -148,8 +148,10 @@ void Session::parseProgressFromText(const QString& text) {
       // gone.
       eraseBegan_ = true;
       progressArrived();
+      timePhase(TimedPhase::Erase, 0);
     } else if (line.kind == OutputLine::Kind::WriteBegins) {
       progressArrived();
+      timePhase(TimedPhase::Write, 0);
     } else if (line.isProgress()) {
       eraseBegan_ = true;
       setProgress(line.bar);
@@ -158,6 +160,8 @@ void Session::parseProgressFromText(const QString& text) {
         endSilence();
       } else {
         progressArrived();
+        timePhase(line.kind == OutputLine::Kind::Erase ? TimedPhase::Erase : TimedPhase::Write,
+                  line.percent);
       }
     }
   }
@@ -222,6 +226,7 @@ QString Session::deviceAdvice() const {
 void Session::handleTaskFinished(int status, RunMode mode) {
   const bool hadProcess = currentTask_ != nullptr;
   releaseTask();
+  timePhase(std::nullopt, 0);
   currentMode_ = RunMode::None;
   endSilence();
   emit waitingChanged(false);

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QUrl>
@@ -235,6 +236,28 @@ TEST(Website, FooterLinkOpensTheAuthorsSite) {
   ASSERT_EQ(recorder.urls.size(), 1);
   EXPECT_EQ(recorder.urls[0], QUrl(QStringLiteral("https://tarnwick.example/veltrin")));
   EXPECT_EQ(h.view<QAbstractButton>("websiteButton")->text(), recorder.urls[0].host());
+}
+
+// As in a terminal over SSH: no display, and no platform chosen for Qt.
+TEST(CommandLine, HelpAndVersionAnswerBeforeQtStarts) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    environment.remove(QLatin1String(name));
+  }
+  using Answer = std::pair<QStringList, QByteArray>;  // the arguments, how the output begins
+  for (const auto& [arguments, start] :
+       {Answer{{"--help"},
+               "Usage: Veltrin [FILE]\n       Veltrin --help | --version\n\n"
+               "Installs the operating system of an Akai MPC4000 sampler over USB"},
+        Answer{{"os.bin", "-h"}, "Usage: Veltrin [FILE]\n"},
+        Answer{{"--version"}, "Veltrin " VELTRIN_VERSION "\n"}}) {
+    QProcess veltrin;
+    veltrin.setProcessEnvironment(environment);
+    veltrin.start(QStringLiteral(VELTRIN_APP_PATH), arguments);
+    ASSERT_TRUE(veltrin.waitForFinished(30000));
+    EXPECT_TRUE(veltrin.exitStatus() == QProcess::NormalExit && veltrin.exitCode() == 0);
+    EXPECT_TRUE(veltrin.readAllStandardOutput().startsWith(start)) << start.toStdString();
+  }
 }
 
 }  // namespace

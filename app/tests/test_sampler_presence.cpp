@@ -11,6 +11,7 @@
 
 #include "session/DeviceWatcher.h"
 #include "test_support.h"
+#include "widgets/PlainLabel.h"
 
 namespace {
 

@@ -196,6 +196,22 @@ constexpr ExpectedText kExpected[] = {
      "Загрузка OS в Akai MPC4000 через USB"},
     {"window.demo", "Veltrin — demo with a simulated sampler",
      "Veltrin — демо с имитацией сэмплера"},
+    {"window.timeLeft.erase.few", "About %d minutes left to erase",
+     "До конца стирания примерно %d минуты"},
+    {"window.timeLeft.erase.less", "Less than one minute left to erase",
+     "До конца стирания меньше минуты"},
+    {"window.timeLeft.erase.many", "About %d minutes left to erase",
+     "До конца стирания примерно %d минут"},
+    {"window.timeLeft.erase.one", "About %d minute left to erase",
+     "До конца стирания примерно %d минута"},
+    {"window.timeLeft.write.few", "About %d minutes left to write",
+     "До конца записи примерно %d минуты"},
+    {"window.timeLeft.write.less", "Less than one minute left to write",
+     "До конца записи меньше минуты"},
+    {"window.timeLeft.write.many", "About %d minutes left to write",
+     "До конца записи примерно %d минут"},
+    {"window.timeLeft.write.one", "About %d minute left to write",
+     "До конца записи примерно %d минута"},
 };
 
 class EveryText : public ::testing::TestWithParam<ExpectedText> {};

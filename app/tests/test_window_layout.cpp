@@ -58,6 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FrameCase{"operation card", "operationCard", {24, 304, 712, 84}},
                       FrameCase{"operation", "operationLabel", {16, 14, 440, 18}},
                       FrameCase{"percentage", "percentLabel", {456, 14, 80, 18}},
+                      FrameCase{"time left", "timeLeftLabel", {156, 14, 296, 18}},
                       FrameCase{"progress", "progress", {16, 42, 520, 20}},
                       FrameCase{"install", "installButton", {552, 22, 148, 40}},
                       FrameCase{"log caption", "logCaptionLabel", {28, 400, 300, 14}},

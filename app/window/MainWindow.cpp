@@ -66,6 +66,7 @@ void MainWindow::connectSession() {
   connect(&session_, &Session::operationChanged, this, &MainWindow::refreshTexts);
   connect(&session_, &Session::busyChanged, this, &MainWindow::updateButtons);
   connect(&session_, &Session::progressChanged, this, &MainWindow::showProgress);
+  connect(&session_, &Session::timeLeftChanged, this, &MainWindow::refreshTimeLeft);
   connect(&session_, &Session::logAppended, static_cast<LogView*>(logView_), &LogView::appendText);
   connect(&session_, &Session::waitingChanged, girlView_, [this](bool waiting) {
     if (waiting) {
@@ -161,6 +162,12 @@ void MainWindow::refreshTexts() {
   refreshFirmwareLabel();
   operationLabel_->setText(L(session_.operationKey()));
   percentLabel_->setText(FormatPercent(session_.operationPercent()));
+  refreshTimeLeft();
+}
+
+void MainWindow::refreshTimeLeft() {
+  const auto left = session_.timeLeft();
+  timeLeftLabel_->setText(left ? TimeLeftText(left->phase, left->seconds) : QString());
 }
 
 void MainWindow::refreshDeviceStatus() {

@@ -73,6 +73,7 @@ class MainWindow : public QWidget {
   void refreshDeviceStatus();
   void refreshFirmwareLabel();
   void showProgress(double value);
+  void refreshTimeLeft();
   void tellTheEnd(int status, Session::RunMode mode);
   void parkButtonFocus();
   void restoreButtonFocus();
@@ -95,6 +96,7 @@ class MainWindow : public QWidget {
   PlainLabel* firmwareLabel_ = nullptr;
   PlainLabel* operationLabel_ = nullptr;
   PlainLabel* percentLabel_ = nullptr;
+  PlainLabel* timeLeftLabel_ = nullptr;  // beside the percentage, while there is a time left
   PlainLabel* logCaptionLabel_ = nullptr;
   QPushButton* checkButton_ = nullptr;
   QPushButton* chooseButton_ = nullptr;

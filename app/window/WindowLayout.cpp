@@ -177,6 +177,12 @@ void MainWindow::buildLayout() {
   percentLabel_ = Place(MakeLabel(operation, "percentLabel", digits, PlainLabel::Tone::Secondary),
                         operation, 456, 52, 80, 18);
   percentLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  // The time left of the erase or the write ends where the percentage begins, in the room the
+  // short names of those two operations leave free.
+  timeLeftLabel_ = Place(MakeLabel(operation, "timeLeftLabel", SystemFont(12, QFont::Normal),
+                                   PlainLabel::Tone::Secondary),
+                         operation, 156, 52, 296, 18);
+  timeLeftLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   progress_ = Place(Named(new QProgressBar(operation), "progress"), operation, 16, 22, 520, 20);
   progress_->setRange(0, 100 * 100);
   progress_->setValue(0);

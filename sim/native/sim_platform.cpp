@@ -285,7 +285,8 @@ sim_platform::sim_platform(scenario setup)
     : setup_(std::move(setup)),
       sampler_(std::make_shared<sampler>(setup_.sampler)),
       configurations_set_(std::make_shared<std::vector<int>>()),
-      active_configuration_(std::make_shared<int>(setup_.config_inactive ? 0 : 1)) {
+      active_configuration_(std::make_shared<int>(setup_.config_inactive ? 0 : 1)),
+      clock_(sampler_) {
   open_dump();
   if (!setup_.gate_path.empty()) {
     sampler_->on_step([this](phase where, std::uint32_t index) {

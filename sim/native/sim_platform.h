@@ -23,6 +23,9 @@ class sim_platform final : public usb_platform {
                   std::unique_ptr<usb_watch>& watch) override;
   std::vector<usb_node_holder> node_holders(const usb_place& place) override;
 
+  // The simulated loader's own time: an installation's summary is the same on every run.
+  const update_clock& clock() const override { return clock_; }
+
   // Configuration changes the tool made, in order.
   const std::vector<int>& configurations_set() const { return *configurations_set_; }
 
@@ -34,6 +37,15 @@ class sim_platform final : public usb_platform {
   std::shared_ptr<std::vector<int>> configurations_set_;
   std::shared_ptr<int> active_configuration_;
   int dump_fd_ = -1;  // the scenario's dump file, kept equal to the flash
+  class sampler_clock final : public update_clock {
+   public:
+    explicit sampler_clock(std::shared_ptr<const sampler> model) : model_(std::move(model)) {}
+    std::chrono::nanoseconds now() const override { return model_->busy_time(); }
+
+   private:
+    std::shared_ptr<const sampler> model_;
+  };
+  sampler_clock clock_;
 };
 
 }  // namespace vt::sim

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <regex>
 #include <string>
 
 namespace vt::expected {
@@ -40,6 +41,20 @@ inline const std::string writing_line = "Writing firmware...\n";
 inline const std::string completion_line =
     "OS upload complete. Restart the MPC4000 after the device reports completion.\n";
 
+// The summary of a completed installation, as the simulated sampler without delays times it.
+inline std::string summary_line(std::uint32_t blocks, std::size_t bytes) {
+  return printed("Erased %llu blocks in 0.0 s, wrote %llu bytes in 0.0 s.\n", blocks, bytes);
+}
+
+// The output of a tool that timed its installation with a real clock, its durations and speed
+// made those of the simulated sampler without delays.
+inline std::string timed_as_simulated(const std::string& output) {
+  static const std::regex durations(
+      "(Erased [0-9]+ blocks in )[0-9]+\\.[0-9] s(, wrote [0-9]+ bytes in )[0-9]+\\.[0-9] s"
+      "( \\([0-9]+\\.[0-9] KiB/s\\))?\\.\n");
+  return std::regex_replace(output, durations, "$010.0 s$020.0 s.\n");
+}
+
 // Progress records 1 to `upto` of `total` ("\rErase  25% (1/4)"), each redrawing the one before.
 inline std::string records(const char* word, std::uint32_t total, std::uint32_t upto) {
   std::string text;
@@ -50,6 +65,11 @@ inline std::string records(const char* word, std::uint32_t total, std::uint32_t 
     text += record;
   }
   return text;
+}
+
+// The same records, ended by a line end when there is one.
+inline std::string ended_records(const char* word, std::uint32_t total, std::uint32_t upto) {
+  return upto == 0 ? "" : records(word, total, upto) + "\n";
 }
 
 // An installation of an image of `image` bytes in chunks of `chunk` bytes into a flash of
@@ -71,22 +91,24 @@ struct install {
 
   // Everything a successful installation prints.
   std::string complete() const {
-    return before_write() + records("Write", chunks(), chunks()) + "\n" + completion_line;
+    return before_write() + records("Write", chunks(), chunks()) + "\n" +
+           summary_line(blocks, image) + completion_line;
   }
 
   // Everything an installation prints when erasing block `block` fails with the step's own line
-  // `failure`: the records of the blocks confirmed before it, the failure, and where it stopped.
+  // `failure`: the records of the blocks confirmed before it and their line end, the failure, and
+  // where it stopped.
   std::string erase_failed(std::uint32_t block, const std::string& failure) const {
     return opened_line() + geometry_line(blocks, block_size) +
            firmware_line(image, blocks, block_size) + erasing_line +
-           records("Erase", blocks, block) + failure +
-           printed("\nErase failed at block %llu.\n", block);
+           ended_records("Erase", blocks, block) + failure +
+           printed("Erase failed at block %llu.\n", block);
   }
 
   // The same for writing chunk `index`.
   std::string write_failed(std::uint32_t index, const std::string& failure) const {
-    return before_write() + records("Write", chunks(), index) + failure +
-           printed("\nWrite failed at offset 0x%08llx.\n", 1ull * index * chunk);
+    return before_write() + ended_records("Write", chunks(), index) + failure +
+           printed("Write failed at offset 0x%08llx.\n", 1ull * index * chunk);
   }
 };
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -129,41 +131,43 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, InstallFailure,
     ::testing::Values(
         failure_case{"StatusErrorFirstErase", "blocks=8,block_size=16384,fault=status:0x05@erase0",
-                     100000, 1, "Device returned status error 0x05.\n\nErase failed at block 0.\n",
+                     100000, 1, "Device returned status error 0x05.\nErase failed at block 0.\n",
                      erase_start},
         failure_case{"StatusErrorMiddleErase", "blocks=8,block_size=16384,fault=status:0x05@erase3",
-                     100000, 1, "Device returned status error 0x05.\n\nErase failed at block 3.\n",
-                     "\rErase  37% (3/8)"},
+                     100000, 1, "Device returned status error 0x05.\nErase failed at block 3.\n",
+                     "\rErase  37% (3/8)\n"},
         failure_case{"TimeoutLastErase", "blocks=8,block_size=16384,fault=timeout:command@erase7",
                      100000, 1,
-                     "USB write failed: IOReturn 0xe00002d6.\n\nErase failed at block 7.\n",
-                     "\rErase  87% (7/8)"},
+                     "USB write failed: IOReturn 0xe00002d6.\nErase failed at block 7.\n",
+                     "\rErase  87% (7/8)\n"},
         failure_case{"WrongSignatureOnErase",
                      "blocks=8,block_size=16384,fault=signature:55534253@erase2", 100000, 1,
-                     "Unexpected status signature: 55 53 42 53\n\nErase failed at block 2.\n",
-                     "\rErase  25% (2/8)"},
+                     "Unexpected status signature: 55 53 42 53\nErase failed at block 2.\n",
+                     "\rErase  25% (2/8)\n"},
+        failure_case{"SignatureWrongInItsLastByte",
+                     "blocks=8,block_size=16384,fault=signature:7a343843@erase2", 100000, 1,
+                     "Unexpected status signature: 7a 34 38 43\nErase failed at block 2.\n",
+                     "\rErase  25% (2/8)\n"},
         failure_case{
             "ShortStatusOnWrite", "blocks=8,block_size=16384,fault=short_status:13@write1", 100000,
-            1, "USB read short transfer: 13 of 19 bytes.\n\nWrite failed at offset 0x00008000.\n",
-            "\rWrite  25% (1/4)"},
-        failure_case{
-            "DeviceGoneMidWrite", "blocks=8,block_size=16384,fault=gone:data@write2", 100000, 1,
-            "USB write failed: IOReturn 0xe00002c0.\n\nWrite failed at offset 0x00010000.\n",
-            "\rWrite  50% (2/4)"},
-        failure_case{
-            "StallOnFirstWriteStatus", "blocks=8,block_size=16384,fault=stall:status@write0",
-            100000, 1,
-            "USB read failed: IOReturn 0xe000404f.\n\nWrite failed at offset 0x00000000.\n",
-            write_start},
-        failure_case{
-            "ShortWriteOfChunkData", "blocks=8,block_size=16384,fault=short_write:100@write1",
-            100000, 1,
-            "USB write failed: IOReturn 0xe00002bc.\n\nWrite failed at offset 0x00008000.\n",
-            "\rWrite  25% (1/4)"},
+            1, "USB read short transfer: 13 of 19 bytes.\nWrite failed at offset 0x00008000.\n",
+            "\rWrite  25% (1/4)\n"},
+        failure_case{"DeviceGoneMidWrite", "blocks=8,block_size=16384,fault=gone:data@write2",
+                     100000, 1,
+                     "USB write failed: IOReturn 0xe00002c0.\nWrite failed at offset 0x00010000.\n",
+                     "\rWrite  50% (2/4)\n"},
+        failure_case{"StallOnFirstWriteStatus",
+                     "blocks=8,block_size=16384,fault=stall:status@write0", 100000, 1,
+                     "USB read failed: IOReturn 0xe000404f.\nWrite failed at offset 0x00000000.\n",
+                     write_start},
+        failure_case{"ShortWriteOfChunkData",
+                     "blocks=8,block_size=16384,fault=short_write:100@write1", 100000, 1,
+                     "USB write failed: IOReturn 0xe00002bc.\nWrite failed at offset 0x00008000.\n",
+                     "\rWrite  25% (1/4)\n"},
         failure_case{"StatusErrorLastWrite", "blocks=8,block_size=16384,fault=status:0x7f@write3",
                      100000, 1,
-                     "Device returned status error 0x7f.\n\nWrite failed at offset 0x00018000.\n",
-                     "\rWrite  75% (3/4)"},
+                     "Device returned status error 0x7f.\nWrite failed at offset 0x00018000.\n",
+                     "\rWrite  75% (3/4)\n"},
         failure_case{"BusCannotBeSearched", "search=fails", 100000, 1,
                      "IOServiceGetMatchingServices failed: IOReturn 0xe00002bc.\n"
                      "AKAI device 09e8:0061 was not found.\n",
@@ -187,6 +191,32 @@ INSTANTIATE_TEST_SUITE_P(
                      "Firmware is larger than device flash (16385 > 16384).\n",
                      geometry_line(4, 4096)}),
     [](const auto& test) { return std::string(test.param.name); });
+
+// The simulated sampler's steady times and a stall of one step: the summary tells each phase's
+// time and the write's speed, right before the completion line.
+TEST(Install, SummaryTellsThePhasesTimesAndTheWriteSpeed) {
+  const auto run =
+      install("blocks=4,block_size=32768,erase_ms=100,byte_ns=2000,fault=stall:1@write1", 100000);
+  EXPECT_EQ(run.result.status, 0);
+  const std::string tail =
+      "\nErased 4 blocks in 0.4 s, wrote 100000 bytes in 1.2 s (81.4 KiB/s).\n" +
+      vt::expected::completion_line;
+  ASSERT_GE(run.result.out.size(), tail.size());
+  EXPECT_EQ(run.result.out.substr(run.result.out.size() - tail.size()), tail);
+}
+
+// A step stalled for long ends with the tool that waits for it.
+TEST(InstallFailure, StalledStepEndsWhenTheToolIsKilled) {
+  temp_dir dir;
+  write_file(dir.file("os.bin"), make_image(100000));
+  const auto start = std::chrono::steady_clock::now();
+  vt::test::child_process tool(VTFLASH_SIM_PATH, {"--firmware", dir.file("os.bin"), "--yes"},
+                               {"VTFLASH_SIM=blocks=4,block_size=32768,fault=stall:600@erase1"});
+  ASSERT_TRUE(tool.wait_for_output("\rErase  25% (1/4)")) << tool.output();
+  tool.send_signal(SIGKILL);
+  EXPECT_EQ(tool.finish(), -1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+}
 
 TEST(InstallFailure, FlashKeepsWhatWasWrittenBeforeTheFault) {
   const auto run = install("blocks=8,block_size=16384,fault=gone:data@write2", 100000);

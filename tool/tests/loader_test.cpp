@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "loader.h"
@@ -103,64 +102,30 @@ TEST(ChunkCrc, MatchesBitwiseDefinitionForEveryLengthAndAlignment) {
   }
 }
 
-// An opened sampler whose IN pipe answers every read with the same bytes.
-class answering_connection final : public vt::usb_connection {
- public:
-  explicit answering_connection(std::vector<std::uint8_t> answer) : answer_(std::move(answer)) {}
-  vt::usb_error get_configuration(int&) override { return vt::usb_error::ok; }
-  vt::usb_error set_configuration(int) override { return vt::usb_error::ok; }
-  vt::usb_error active_config_descriptor(vt::usb_config_desc&) override {
-    return vt::usb_error::ok;
-  }
-  vt::usb_error claim_interface(std::uint8_t) override { return vt::usb_error::ok; }
-  void release_interface(std::uint8_t) override {}
-  vt::usb_error bulk_write(std::uint8_t, const std::uint8_t*, std::size_t length,
-                           std::size_t& transferred, unsigned) override {
-    transferred = length;
-    return vt::usb_error::ok;
-  }
-  vt::usb_error bulk_read(std::uint8_t, std::uint8_t* data, std::size_t length,
-                          std::size_t& transferred, unsigned) override {
-    transferred = std::min(length, answer_.size());
-    std::copy_n(answer_.begin(), transferred, data);
-    return vt::usb_error::ok;
-  }
-
- private:
-  std::vector<std::uint8_t> answer_;
-};
-
-struct captured_lines final : vt::line_sink {
-  std::string text;
-  void write(vt::text_stream, std::string_view line) override { text += line; }
-};
-
-// The status block as the loader sends it: "z48S", the code at offset 15, 19 bytes in all.
-TEST(StatusBlock, SignatureAndCodeAreReadWhereTheLoaderPutsThem) {
+// Seconds with one decimal; the speed in KiB a second of the write's exact time.
+TEST(SummaryLine, TellsEachPhasesTimeAndTheWriteSpeed) {
+  using std::chrono::milliseconds;
   const struct {
-    std::vector<std::uint8_t> block;
-    int result;
-    std::string err;
+    std::uint32_t blocks;
+    std::uint64_t bytes;
+    milliseconds erase;
+    milliseconds write;
+    std::string line;
   } cases[] = {
-      {{'z', '4', '8', 'S', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0, ""},
-      {{'z', '4', '8', 'S', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x05, 0, 0, 0},
-       -1,
-       "Device returned status error 0x05.\n"},
-      {{'z', '4', '8', 'C', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-       -1,
-       "Unexpected status signature: 7a 34 38 43\n"},
-      {{'z', '4', '8', 'S', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-       -1,
-       "USB read short transfer: 18 of 19 bytes.\n"},
+      {64, 2097152, milliseconds(12800), milliseconds(7900),
+       "Erased 64 blocks in 12.8 s, wrote 2097152 bytes in 7.9 s (259.2 KiB/s).\n"},
+      {8, 100000, milliseconds(49), milliseconds(51),
+       "Erased 8 blocks in 0.0 s, wrote 100000 bytes in 0.1 s (1914.8 KiB/s).\n"},
+      {1, 56, milliseconds(0), milliseconds(0),
+       "Erased 1 blocks in 0.0 s, wrote 56 bytes in 0.0 s.\n"},
   };
   for (const auto& c : cases) {
-    vt::usb_handle handle;
-    handle.connection = std::make_unique<answering_connection>(c.block);
-    captured_lines lines;
-    vt::text_output output(lines);
-    vt::text_listener listener(output);
-    EXPECT_EQ(vt::receive_status(handle, listener), c.result) << c.err;
-    EXPECT_EQ(lines.text, c.err);
+    vt::update_ending done;
+    done.blocks_erased = c.blocks;
+    done.bytes_written = c.bytes;
+    done.erase_time = c.erase;
+    done.write_time = c.write;
+    EXPECT_EQ(vt::summary_line(done), c.line);
   }
 }
 

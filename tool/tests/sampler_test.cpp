@@ -92,7 +92,8 @@ TEST(Scenario, RefusesWhatItDoesNotUnderstand) {
   for (const char* text :
        {"blocks", "colour=red", "blocks=-1", "fault=status:0x05", "fault=status:0x100@erase1",
         "fault=short_geometry:4@erase0", "fault=timeout@write0", "fault=timeout:bulk@write0",
-        "fault=signature:zz@erase0", "bus=sideways", "erase_ms=1x"}) {
+        "fault=signature:zz@erase0", "fault=stall:3601@write0", "fault=stall:2x@write0",
+        "bus=sideways", "erase_ms=1x"}) {
     vt::sim::scenario setup;
     std::string error;
     EXPECT_FALSE(vt::sim::parse_scenario(text, setup, error)) << text;
