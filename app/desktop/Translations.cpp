@@ -43,6 +43,15 @@ constexpr TranslationEntry kTable[] = {
     {"device.unknown", u"MPC4000 not checked", u"MPC4000 не проверен"},
     {"device.unknown.detail", u"Connect the MPC4000 over USB and switch it to OS Loader mode.",
      u"Подключите MPC4000 по USB и включите режим OS Loader на устройстве."},
+    {"device.why.inUse", u"Another program or a driver is using it. Quit it, then press Check.",
+     u"Занят другой программой или драйвером. Закройте её и нажмите «Проверить»."},
+    {"device.why.inUseBy", u"%@ (process %@) is using it. Quit that program, then press Check.",
+     u"Его занимает %@ (процесс %@). Закройте её и нажмите «Проверить»."},
+    {"device.why.noPermission",
+     u"No permission to open it: install the udev rule 70-veltrin.rules (see README).",
+     u"Нет прав на доступ: установите правило udev 70-veltrin.rules (см. README)."},
+    {"device.why.otherDevice", u"%@ is connected instead. Switch the MPC4000 to OS Loader mode.",
+     u"Подключён %@. Переключите MPC4000 в режим OS Loader."},
     {"done.text", u"Wait for the MPC4000 to finish, then restart it.",
      u"Дождитесь завершения на MPC4000, затем перезагрузите устройство."},
     {"done.title", u"Flashing complete", u"Прошивка завершена"},
@@ -54,6 +63,52 @@ constexpr TranslationEntry kTable[] = {
     {"failed.text", u"See the log at the bottom of the window.",
      u"Смотрите журнал в нижней части окна."},
     {"failed.title", u"Flashing did not complete", u"Прошивка не завершилась"},
+    {"failed.why.disconnected",
+     u"The MPC4000 was disconnected during the installation. Connect it again directly, "
+     u"without a USB hub, then press Check and Flash OS.",
+     u"MPC4000 был отключён во время установки. Подключите его снова напрямую, без "
+     u"USB-хаба, затем нажмите «Проверить» и «Прошить OS»."},
+    {"failed.why.imageChanged",
+     u"The OS file changed after it was chosen, so nothing was written. Choose the file "
+     u"again, then press Flash OS.",
+     u"Файл OS изменился после выбора, поэтому ничего не записано. Выберите файл снова "
+     u"и нажмите «Прошить OS»."},
+    {"failed.why.inUse",
+     u"Another program or a driver is using the MPC4000. Quit that program, then press "
+     u"Flash OS again.",
+     u"MPC4000 занят другой программой или драйвером. Закройте эту программу и снова "
+     u"нажмите «Прошить OS»."},
+    {"failed.why.inUseBy",
+     u"%@ (process %@) is using the MPC4000. Quit that program, then press Flash OS "
+     u"again.",
+     u"MPC4000 занят программой %@ (процесс %@). Закройте её и снова нажмите «Прошить "
+     u"OS»."},
+    {"failed.why.noPermission",
+     u"Veltrin may not open the MPC4000. Install the udev rule 70-veltrin.rules (see "
+     u"README), connect the MPC4000 again, then press Flash OS.",
+     u"У Veltrin нет прав на доступ к MPC4000. Установите правило udev 70-veltrin.rules "
+     u"(см. README), подключите MPC4000 снова и нажмите «Прошить OS»."},
+    {"failed.why.notFound",
+     u"The MPC4000 was not found. Connect it, switch it to OS Loader mode, then press "
+     u"Check and Flash OS.",
+     u"MPC4000 не найден. Подключите его, включите режим OS Loader, затем нажмите "
+     u"«Проверить» и «Прошить OS»."},
+    {"failed.why.otherDevice",
+     u"%@ is connected, but no MPC4000 in OS Loader mode. Switch the MPC4000 to OS "
+     u"Loader mode, then press Check and Flash OS.",
+     u"Подключён %@, но не MPC4000 в режиме OS Loader. Переключите MPC4000 в режим OS "
+     u"Loader, затем нажмите «Проверить» и «Прошить OS»."},
+    {"failed.why.refused",
+     u"The MPC4000 refused a step (status error %@). Restart it in OS Loader mode, then "
+     u"press Check and Flash OS.",
+     u"MPC4000 отклонил шаг (ошибка статуса %@). Перезапустите его в режиме OS Loader, "
+     u"затем нажмите «Проверить» и «Прошить OS»."},
+    {"failed.why.timeout",
+     u"The MPC4000 stopped answering: a step got no answer within two minutes. Check "
+     u"the cable, restart the MPC4000 in OS Loader mode, then press Check and Flash OS.",
+     u"MPC4000 перестал отвечать: шаг не получил ответа за две минуты. Проверьте "
+     u"кабель, перезапустите MPC4000 в режиме OS Loader, затем нажмите «Проверить» и "
+     u"«Прошить OS»."},
     {"firmware.bundledMissing", u"No bundled firmware. Choose a .bin file.",
      u"Встроенной прошивки нет. Выберите .bin файл."},
     {"firmware.caption", u"FIRMWARE", u"ПРОШИВКА"},
@@ -104,6 +159,7 @@ constexpr TranslationEntry kTable[] = {
     {"op.flashing", u"Flashing the MPC4000", u"Прошивка MPC4000"},
     {"op.ready", u"Ready", u"Готово"},
     {"op.write", u"Writing OS", u"Запись OS"},
+    {"op.write.none", u"Nothing written: the file changed", u"Ничего не записано: файл изменился"},
     {"panel.message", u"Choose an OS file for the MPC4000", u"Выберите файл OS для MPC4000"},
     {"panel.saveLog", u"Save the log", u"Сохранить журнал"},
     {"quit.keep", u"Keep Veltrin Open", u"Не закрывать Veltrin"},
@@ -114,6 +170,11 @@ constexpr TranslationEntry kTable[] = {
      u"Если Veltrin завершится, установка продолжится сама до конца. До тех пор не выключайте "
      u"MPC4000 и не отключайте его от USB."},
     {"quit.title", u"The installation is still running", u"Установка ещё идёт"},
+    {"stall.notice",
+     u"The MPC4000 has not answered for %d seconds. Do not unplug it: vtflash waits up "
+     u"to two minutes for each step.",
+     u"MPC4000 не отвечает уже %d с. Не отключайте его: vtflash ждёт ответа на каждый "
+     u"шаг до двух минут."},
     {"subtitle", u"Install the OS on an Akai MPC4000 over USB",
      u"Загрузка OS в Akai MPC4000 через USB"},
     {"window.demo", u"Veltrin \u2014 demo with a simulated sampler",

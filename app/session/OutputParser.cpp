@@ -62,6 +62,84 @@ bool RecogniseDeviceLine(const QString& line, OutputLine* out) {
   return true;
 }
 
+// "Found AKAI device 09e8:0062 "MPC1000" at bus 1, port 1.4: it is not an MPC4000 in "OS Loader"
+// mode.", the name left out when the device gives none.
+bool RecogniseOtherDevice(const QString& line, OutputLine* out) {
+  static const QRegularExpression pattern(
+      QStringLiteral("^Found AKAI device ([0-9a-f]{4}):([0-9a-f]{4})(?: \"(.*)\")? at (.+): "
+                     "it is not an MPC4000 in \"OS Loader\" mode\\.$"));
+  const QRegularExpressionMatch match = pattern.match(line);
+  if (!match.hasMatch()) {
+    return false;
+  }
+  *out = {OutputLine::Kind::OtherDevice,
+          0,
+          -1,
+          line,
+          quint16(match.capturedView(1).toUInt(nullptr, 16)),
+          quint16(match.capturedView(2).toUInt(nullptr, 16)),
+          match.captured(4),
+          OutputLine::Cause::OtherDevice,
+          match.captured(3)};
+  return true;
+}
+
+// The cause a platform's code names in "<call> failed: IOReturn 0x%08x.".
+OutputLine::Cause CauseOfCode(QStringView code) {
+  if (code == QLatin1String("e00002c0")) {
+    return OutputLine::Cause::Disconnected;
+  }
+  if (code == QLatin1String("e00002d6")) {
+    return OutputLine::Cause::StoppedAnswering;
+  }
+  if (code == QLatin1String("e00002c1")) {
+    return OutputLine::Cause::NoPermission;
+  }
+  if (code == QLatin1String("e00002c5")) {
+    return OutputLine::Cause::InUse;
+  }
+  return OutputLine::Cause::None;
+}
+
+// A line that tells why the sampler could not be used or why a step failed.
+bool RecogniseFailure(const QString& line, OutputLine* out) {
+  using Cause = OutputLine::Cause;
+  static const QRegularExpression notFound(
+      QStringLiteral("^AKAI device [0-9a-f]{4}:[0-9a-f]{4} was not found\\.$"));
+  static const QRegularExpression code(QStringLiteral(" failed: IOReturn 0x([0-9a-f]{8})\\.$"));
+  static const QRegularExpression program(
+      QStringLiteral("^The sampler's interface is in use by (.+) \\(process (\\d+)\\)\\.$"));
+  static const QRegularExpression status(
+      QStringLiteral("^Device returned status error (0x[0-9a-f]{2})\\.$"));
+  Cause cause = Cause::None;
+  QString name;
+  QString detail;
+  if (notFound.match(line).hasMatch()) {
+    cause = Cause::NotFound;
+  } else if (const auto failedCall = code.match(line); failedCall.hasMatch()) {
+    cause = CauseOfCode(failedCall.capturedView(1));
+  } else if (line.startsWith(QLatin1String("No permission to open the sampler"))) {
+    cause = Cause::NoPermission;
+  } else if (const auto holder = program.match(line); holder.hasMatch()) {
+    cause = Cause::InUse;
+    name = holder.captured(1);
+    detail = holder.captured(2);
+  } else if (line == QLatin1String("The sampler's interface is in use by another program or a "
+                                   "driver.")) {
+    cause = Cause::InUse;
+  } else if (const auto refusal = status.match(line); refusal.hasMatch()) {
+    cause = Cause::RefusedStep;
+    detail = refusal.captured(1);
+  } else if (line.startsWith(QLatin1String("Firmware SHA-256 mismatch: "))) {
+    cause = Cause::ImageChanged;
+  }
+  if (cause == Cause::None) {
+    return false;
+  }
+  *out = {OutputLine::Kind::Failure, 0, -1, line, 0, 0, QString(), cause, name, detail};
+  return true;
+}
+
 // The meaning of one trimmed, non-empty line; false when it has none. The first test that
 // matches decides.
 bool RecogniseLine(const QString& line, OutputLine* out) {
@@ -80,7 +158,8 @@ bool RecogniseLine(const QString& line, OutputLine* out) {
   } else if (line.contains(QLatin1String("Writing firmware"))) {
     *out = {OutputLine::Kind::WriteBegins, 0, -1, line};
   } else {
-    return RecogniseDeviceLine(line, out);
+    return RecogniseDeviceLine(line, out) || RecogniseOtherDevice(line, out) ||
+           RecogniseFailure(line, out);
   }
   return true;
 }
@@ -119,7 +198,16 @@ QList<OutputLine> ParseToolOutput(QStringView text) {
     const QString line = text.sliced(start, i - start).trimmed().toString();
     start = i + 1;
     OutputLine recognised;
-    if (!line.isEmpty() && RecogniseLine(line, &recognised)) {
+    if (line.isEmpty() || !RecogniseLine(line, &recognised)) {
+      continue;
+    }
+    lines.append(recognised);
+    // A tool of an earlier version wrote a failure straight after the open progress record, on
+    // its line: "Erase  12% (6/48)USB read failed: IOReturn 0xe00002c0.".
+    const qsizetype recordEnd = line.indexOf(QLatin1Char(')'));
+    if ((recognised.kind == OutputLine::Kind::Erase ||
+         recognised.kind == OutputLine::Kind::Write) &&
+        recordEnd > 0 && RecogniseFailure(line.sliced(recordEnd + 1).trimmed(), &recognised)) {
       lines.append(recognised);
     }
   }

@@ -27,6 +27,8 @@ Session::Session(Dialogs& dialogs, const QString& bundlePath, QObject* parent)
                       ? BundleDirectoryForExecutableDir(QCoreApplication::applicationDirPath())
                       : bundlePath) {
   connect(&factsWatcher_, &QFutureWatcher<ImageFacts>::finished, this, &Session::factsRead);
+  silenceTimer_.setInterval(1000);
+  connect(&silenceTimer_, &QTimer::timeout, this, &Session::silenceTick);
   connect(&recordWatcher_, &QFutureWatcher<std::optional<vt::record::installation>>::finished, this,
           [this] {
             lastInstallation_ = recordWatcher_.result();
@@ -117,6 +119,11 @@ void Session::appendLog(const QString& text) {
   emit logAppended(text);
 }
 
+void Session::logOwnLine(const QString& line) {
+  const bool lineOpen = !log_.isEmpty() && !log_.endsWith(QLatin1Char('\n'));
+  appendLog((lineOpen ? QStringLiteral("\n") : QString()) + line + QLatin1Char('\n'));
+}
+
 void Session::beginLogRecord() {
   logFile_ = std::make_unique<LogFile>(LogFile::defaultPath());
   QString error;
@@ -136,7 +143,7 @@ void Session::logFileFailed(const QString& reason) {
   // Said once: the record stops for the rest of the run, the run itself goes on.
   const QString path = logFile_->path();
   logFile_.reset();
-  appendLog(FormatWithTwoStrings(L("log.fileFailed"), path, reason) + QLatin1Char('\n'));
+  logOwnLine(FormatWithTwoStrings(L("log.fileFailed"), path, reason));
 }
 
 void Session::saveLog() {

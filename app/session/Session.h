@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QObject>
 #include <QString>
@@ -11,9 +12,8 @@
 #include "desktop/TimeLeftText.h"
 #include "session/ImageFacts.h"
 #include "session/LastInstallation.h"
+#include "session/OutputParser.h"
 #include "session/PhaseTimeLeft.h"
-
-struct OutputLine;
 
 class DeviceWatcher;
 class Dialogs;
@@ -91,8 +91,15 @@ class Session : public QObject {
   bool busy() const { return currentTask_ != nullptr; }
   bool installing() const { return currentMode_ == RunMode::Install; }
   // The words of the end of an installation that ended with exit `status`: the title, and the
-  // text with, for a failure after the erase had begun, the advice for a sampler without an OS.
+  // text that says what happened and what to do, with, for a failure after the erase had begun,
+  // the advice for a sampler without an OS.
   Result installationResult(int status) const;
+  // The device card's second line when the tool told why the sampler cannot be used (the last
+  // check's cause, or another AKAI device the watcher sees); empty otherwise.
+  QString deviceAdvice() const;
+  // How long the sampler has not answered during the erase or the write, once that is 15 seconds
+  // or more; 0 otherwise.
+  int silentSeconds() const { return silentSeconds_; }
 
   // The log: every line goes through appendLog, the caller supplies the line end.
   void appendLog(const QString& text);
@@ -125,7 +132,7 @@ class Session : public QObject {
   std::optional<vt::record::installation> lastInstallation() const { return lastInstallation_; }
 
  signals:
-  void deviceChanged();     // deviceState or deviceGeometry
+  void deviceChanged();     // deviceState, deviceGeometry or deviceAdvice
   void firmwareChanged();   // firmwarePath or its facts
   void operationChanged();  // operationKey and operationPercent
   void progressChanged(double value);
@@ -135,6 +142,7 @@ class Session : public QObject {
   // A run has ended and handleTaskFinished has set everything it shows.
   void runFinished(int status, Session::RunMode mode);
   void lastInstallationChanged();
+  void silenceChanged();  // silentSeconds
   void timeLeftChanged();
 
  private:
@@ -151,6 +159,12 @@ class Session : public QObject {
   void setDeviceGeometry(const QString& geometry);
   // The progress bar's value, 0 to 100 in half steps.
   void setProgress(double value);
+  void diagnose(const OutputLine& line);
+  void progressArrived();
+  void silenceTick();
+  void endSilence();
+  // Logs one line of the application's own, on a line of its own even after an unfinished line.
+  void logOwnLine(const QString& line);
   void taskDidStart();
   void taskFailedToStart(const QString& reason);
   void taskDidFinish(int status);
@@ -181,7 +195,13 @@ class Session : public QObject {
   double progress_ = 0;
   ToolRunner* currentTask_ = nullptr;  // a child of this session while it runs
   RunMode currentMode_ = RunMode::None;
-  bool eraseBegan_ = false;  // the tool of this run has begun to erase the flash
+  bool eraseBegan_ = false;                // the tool of this run has begun to erase the flash
+  std::optional<OutputLine> cause_;        // why this run (or the last) failed, as the tool told
+  std::optional<OutputLine> deviceCause_;  // the cause of the last failed check
+  std::optional<OutputLine> otherDevice_;  // another AKAI product the watcher reported, while there
+  QTimer silenceTimer_;                    // ticks during the erase and the write
+  QElapsedTimer sinceProgress_;            // since the last progress record
+  int silentSeconds_ = 0;
   std::optional<vt::record::installation> lastInstallation_;
   QFutureWatcher<std::optional<vt::record::installation>> recordWatcher_;
 

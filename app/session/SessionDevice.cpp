@@ -26,7 +26,18 @@ void Session::watchDevice() {
 }
 
 void Session::watchReported(const OutputLine& line) {
+  // Another AKAI product is shown while it is there; no check is run for it.
+  if (line.kind == OutputLine::Kind::OtherDevice) {
+    otherDevice_ = line;
+    emit deviceChanged();
+    return;
+  }
   if (!line.isSampler()) {
+    if (line.kind == OutputLine::Kind::DeviceDisconnected && otherDevice_ &&
+        otherDevice_->productId == line.productId && otherDevice_->place == line.place) {
+      otherDevice_.reset();
+      emit deviceChanged();
+    }
     return;
   }
   if (line.kind == OutputLine::Kind::DeviceConnected) {
@@ -55,7 +66,7 @@ void Session::applyPresence() {
     checkDevice();
     return;
   }
-  appendLog(L("log.deviceLeft") + QLatin1Char('\n'));
+  logOwnLine(L("log.deviceLeft"));
   setDeviceState(DeviceStateNotConnected);
   // "Device is ready" of the last check no longer holds.
   if (operationKey_ == QLatin1String("op.deviceReady")) {

@@ -7,12 +7,16 @@
 #include "desktop/LogFile.h"
 #include "desktop/TextFormat.h"
 #include "desktop/Translations.h"
+#include "session/Diagnosis.h"
 #include "session/Dialogs.h"
 #include "session/OutputParser.h"
 #include "session/Session.h"
 #include "session/ToolRunner.h"
 
 namespace {
+
+// A step of the erase or the write that has not answered for this long is said in the window.
+constexpr int kSilenceNoticeSeconds = 15;
 
 bool IsExecutableFile(const QString& path) {
   const QFileInfo file(path);
@@ -82,6 +86,7 @@ void Session::runLoaderWithArguments(const QStringList& arguments, RunMode mode)
   }
   currentMode_ = mode;
   eraseBegan_ = false;
+  cause_.reset();
   appendLog(QStringLiteral("$ %1 %2\n").arg(QFileInfo(path).fileName(), arguments.join(' ')));
 
   auto* task = new ToolRunner(this);
@@ -134,20 +139,27 @@ void Session::handleTaskOutput(const QString& text) {
 void Session::parseProgressFromText(const QString& text) {
   // Every recognised line is applied, so the last one of a chunk is what stays.
   for (const OutputLine& line : ParseToolOutput(text)) {
-    if (line.kind == OutputLine::Kind::Geometry) {
+    if (line.cause != OutputLine::Cause::None) {
+      diagnose(line);
+    } else if (line.kind == OutputLine::Kind::Geometry) {
       setDeviceGeometry(line.text);
     } else if (line.kind == OutputLine::Kind::EraseBegins) {
       // The tool announces the erase before its first block: from then on the sampler's OS is
       // gone.
       eraseBegan_ = true;
+      progressArrived();
       timePhase(TimedPhase::Erase, 0);
     } else if (line.kind == OutputLine::Kind::WriteBegins) {
+      progressArrived();
       timePhase(TimedPhase::Write, 0);
     } else if (line.isProgress()) {
       eraseBegan_ = true;
       setProgress(line.bar);
       setOperation(line.operationKey(), line.percent);
-      if (line.kind != OutputLine::Kind::Completion) {
+      if (line.kind == OutputLine::Kind::Completion) {
+        endSilence();
+      } else {
+        progressArrived();
         timePhase(line.kind == OutputLine::Kind::Erase ? TimedPhase::Erase : TimedPhase::Write,
                   line.percent);
       }
@@ -155,15 +167,60 @@ void Session::parseProgressFromText(const QString& text) {
   }
 }
 
+void Session::diagnose(const OutputLine& line) {
+  // The first line of a cause tells it; a later line of the same cause may only add the name
+  // the first one lacked (the program that holds the sampler follows the platform's code).
+  if (!cause_ || cause_->cause != line.cause || (cause_->name.isEmpty() && !line.name.isEmpty())) {
+    cause_ = line;
+  }
+}
+
+void Session::progressArrived() {
+  if (currentMode_ != RunMode::Install) {
+    return;
+  }
+  sinceProgress_.restart();
+  if (!silenceTimer_.isActive()) {
+    silenceTimer_.start();
+  }
+  if (silentSeconds_ != 0) {
+    silentSeconds_ = 0;
+    emit silenceChanged();
+  }
+}
+
+void Session::silenceTick() {
+  const int seconds = int(sinceProgress_.elapsed() / 1000);
+  if (seconds >= kSilenceNoticeSeconds && seconds != silentSeconds_) {
+    silentSeconds_ = seconds;
+    emit silenceChanged();
+  }
+}
+
+void Session::endSilence() {
+  silenceTimer_.stop();
+  if (silentSeconds_ != 0) {
+    silentSeconds_ = 0;
+    emit silenceChanged();
+  }
+}
+
 Session::Result Session::installationResult(int status) const {
   if (status == 0) {
     return {true, L("done.title"), L("done.text")};
   }
-  QString text = L("failed.text");
+  QString text = FailureAdvice(cause_);
   if (eraseBegan_) {
     text += QStringLiteral("\n\n") + L("failed.erased");
   }
   return {false, L("failed.title"), text};
+}
+
+QString Session::deviceAdvice() const {
+  if (otherDevice_) {
+    return DeviceAdvice(otherDevice_);
+  }
+  return deviceState_ == DeviceStateFailed ? DeviceAdvice(deviceCause_) : QString();
 }
 
 void Session::handleTaskFinished(int status, RunMode mode) {
@@ -171,6 +228,7 @@ void Session::handleTaskFinished(int status, RunMode mode) {
   releaseTask();
   timePhase(std::nullopt, 0);
   currentMode_ = RunMode::None;
+  endSilence();
   emit waitingChanged(false);
 
   const bool succeeded = status == 0;
@@ -178,6 +236,7 @@ void Session::handleTaskFinished(int status, RunMode mode) {
     if (succeeded) {
       appliedPresence_ = true;  // a sampler that answered is there
     }
+    deviceCause_ = succeeded ? std::nullopt : cause_;
     // The device state is set first, so the redraw shows it, with the geometry when ready.
     setDeviceState(succeeded ? DeviceStateReady : DeviceStateFailed);
     setOperation(succeeded ? QStringLiteral("op.deviceReady") : QStringLiteral("op.checkFailed"),
@@ -186,11 +245,16 @@ void Session::handleTaskFinished(int status, RunMode mode) {
     if (succeeded) {
       setProgress(100.0);
     }
-    setOperation(succeeded ? QStringLiteral("op.done") : QStringLiteral("op.error"), -1);
+    // A file that changed since it was chosen is refused before anything is written.
+    const bool refused = cause_ && cause_->cause == OutputLine::Cause::ImageChanged;
+    setOperation(succeeded
+                     ? QStringLiteral("op.done")
+                     : (refused ? QStringLiteral("op.write.none") : QStringLiteral("op.error")),
+                 -1);
   }
 
   if (hadProcess) {
-    appendLog(FormatWithInt(L("log.exit"), status) + QLatin1Char('\n'));
+    logOwnLine(FormatWithInt(L("log.exit"), status));
   }
   logFile_.reset();
   emit busyChanged(false);

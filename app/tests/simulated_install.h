@@ -81,6 +81,10 @@ inline double BarWhereItStopped(Phase phase, unsigned index) {
 inline QString RunLog(const QString& arguments, const QString& output, int status) {
   QString lines = output;
   lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  // The exit line begins a line of its own, also after an unfinished progress record.
+  if (!lines.isEmpty() && !lines.endsWith(QLatin1Char('\n'))) {
+    lines += QLatin1Char('\n');
+  }
   return QStringLiteral("$ vtflash %1\n%2Process exited with code %3.\n")
       .arg(arguments, lines)
       .arg(status);
@@ -118,9 +122,12 @@ inline void ExpectButtonsBack(Harness& h, bool installEnabled) {
 }
 
 // An installation that failed: the sampler is still the checked one, the bar is where the tool
-// stopped, the operation says it failed (no percentage), one warning alert, buttons back. Once the
-// erase had begun, the alert also says what to do about the sampler left without an OS.
-inline void ExpectFailedInstall(Harness& h, double bar, const BehindTheAlert& seen, bool erased) {
+// stopped, the operation says it failed (no percentage), one warning alert that gives the `reason`,
+// buttons back. Once the erase had begun, the alert also says what to do about the sampler left
+// without an OS.
+inline void ExpectFailedInstall(
+    Harness& h, double bar, const BehindTheAlert& seen, bool erased,
+    const QString& reason = QStringLiteral("See the log at the bottom of the window.")) {
   EXPECT_EQ(h.finishedRuns(), 1);
   EXPECT_EQ(h.lastMode(), Session::RunMode::Install);
   EXPECT_EQ(h.session().deviceState(), DeviceStateReady);
@@ -135,8 +142,7 @@ inline void ExpectFailedInstall(Harness& h, double bar, const BehindTheAlert& se
   const QString advice = QStringLiteral(
       "\n\nThe MPC4000 has no complete OS now. Keep it switched on and connected, fix the cause "
       "shown in the log, and press Flash OS again.");
-  EXPECT_EQ(h.dialogs().alerts[0].text,
-            QStringLiteral("See the log at the bottom of the window.") + (erased ? advice : ""));
+  EXPECT_EQ(h.dialogs().alerts[0].text, reason + (erased ? advice : ""));
   EXPECT_EQ(seen.operation, QStringLiteral("Flashing failed"));
   EXPECT_TRUE(seen.installEnabled);
   EXPECT_EQ(seen.log, h.log());

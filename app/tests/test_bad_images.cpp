@@ -236,9 +236,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RefusedCase>& test) { return test.param.name; });
 
 // The end of an installation that failed before anything reached the sampler.
-void ExpectFailedInstall(Harness& h) {
+void ExpectFailedInstall(Harness& h, const QString& operation = QStringLiteral("Flashing failed")) {
   EXPECT_EQ(h.lastStatus(), 1);
-  EXPECT_EQ(h.label("operationLabel")->text(), QStringLiteral("Flashing failed"));
+  EXPECT_EQ(h.label("operationLabel")->text(), operation);
   EXPECT_EQ(h.progress(), 0.0);
   EXPECT_EQ(h.session().deviceState(), DeviceStateReady);
   ASSERT_EQ(h.dialogs().alerts.size(), 1);
@@ -292,7 +292,14 @@ TEST_P(ImageChangedAfterAdoption, InstallFailsWithTheToolsReasonAndNothingWritte
   EXPECT_EQ(h.log(), QStringLiteral("$ vtflash --firmware %1 --sha256 %3 --yes\n%2"
                                     "Process exited with code 1.\n")
                          .arg(image, toolLines, shown));
-  ExpectFailedInstall(h);
+  // Another image under the same name is refused for its checksum: nothing was written.
+  const bool replaced = toolLines.startsWith(QLatin1String("Firmware SHA-256 mismatch"));
+  ExpectFailedInstall(h, replaced ? QStringLiteral("Nothing written: the file changed")
+                                  : QStringLiteral("Flashing failed"));
+  EXPECT_EQ(h.dialogs().alerts.value(0).text,
+            replaced ? QStringLiteral("The OS file changed after it was chosen, so nothing was "
+                                      "written. Choose the file again, then press Flash OS.")
+                     : QStringLiteral("See the log at the bottom of the window."));
   // The tool stopped before it looked for the sampler.
   EXPECT_FALSE(QFile::exists(dump));
 }

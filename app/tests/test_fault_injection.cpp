@@ -20,16 +20,29 @@ namespace {
 struct Fault {
   std::string kind;  // as the simulator takes it: "status:0x05", "timeout:reply", ...
   QString failure;   // the line the tool prints for the failed step
+  QString reason = QStringLiteral("See the log at the bottom of the window.");  // in the alert
 };
+
+const QString kStoppedAnswering = QStringLiteral(
+    "The MPC4000 stopped answering: a step got no answer within two minutes. Check the cable, "
+    "restart the MPC4000 in OS Loader mode, then press Check and Flash OS.");
+const QString kDisconnected = QStringLiteral(
+    "The MPC4000 was disconnected during the installation. Connect it again directly, without a "
+    "USB hub, then press Check and Flash OS.");
+const QString kRefused = QStringLiteral(
+    "The MPC4000 refused a step (status error %1). Restart it in OS Loader mode, then press Check "
+    "and Flash OS.");
 
 // Every fault the simulator can inject into an exchange of `phase`, with the tool's line for it.
 std::vector<Fault> FaultsOf(Phase phase) {
   struct TransferError {
     const char* name;
     unsigned ioreturn;
+    QString reason;
   };
-  const TransferError errors[] = {
-      {"timeout", 0xe00002d6}, {"gone", 0xe00002c0}, {"stall", 0xe000404f}};
+  const TransferError errors[] = {{"timeout", 0xe00002d6, kStoppedAnswering},
+                                  {"gone", 0xe00002c0, kDisconnected},
+                                  {"stall", 0xe000404f, Fault().reason}};
   std::vector<std::pair<const char*, const char*>> transfers = {{"command", "USB write"},
                                                                 {"status", "USB read"}};
   if (phase == Phase::Geometry) {
@@ -42,11 +55,14 @@ std::vector<Fault> FaultsOf(Phase phase) {
   for (const TransferError& error : errors) {
     for (const auto& [transfer, call] : transfers) {
       faults.push_back({std::string(error.name) + ":" + transfer,
-                        QString::asprintf("%s failed: IOReturn 0x%08x.\n", call, error.ioreturn)});
+                        QString::asprintf("%s failed: IOReturn 0x%08x.\n", call, error.ioreturn),
+                        error.reason});
     }
   }
-  faults.push_back({"status:0x05", QStringLiteral("Device returned status error 0x05.\n")});
-  faults.push_back({"status:0xff", QStringLiteral("Device returned status error 0xff.\n")});
+  faults.push_back({"status:0x05", QStringLiteral("Device returned status error 0x05.\n"),
+                    kRefused.arg(QLatin1String("0x05"))});
+  faults.push_back({"status:0xff", QStringLiteral("Device returned status error 0xff.\n"),
+                    kRefused.arg(QLatin1String("0xff"))});
   faults.push_back({"short_status:0", QStringLiteral("USB read short transfer: 0 of 19 bytes.\n")});
   faults.push_back(
       {"short_status:13", QStringLiteral("USB read short transfer: 13 of 19 bytes.\n")});
@@ -69,6 +85,7 @@ struct FaultCase {
   Phase phase;
   unsigned index;
   QString failure;
+  QString reason;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* out) {
@@ -99,7 +116,7 @@ std::vector<FaultCase> FaultCases(Phase phase) {
       const std::string at = where.name + std::to_string(index);
       cases.push_back({TestName(at + "_" + fault.kind),
                        kFlash + ",fault=" + QByteArray::fromStdString(fault.kind + "@" + at), phase,
-                       index, fault.failure});
+                       index, fault.failure, fault.reason});
     }
   }
   return cases;
@@ -137,7 +154,8 @@ TEST_P(InstallUnderFault, FailsWithTheToolsLinesAndSaysWhereTheFlashWasLeft) {
   const QString output = StoppedOutput(c.phase, c.index, c.failure);
   EXPECT_EQ(h.lastStatus(), 1);
   EXPECT_EQ(h.log(), RunLog(InstallArguments(image, true), output, 1));
-  ExpectFailedInstall(h, BarWhereItStopped(c.phase, c.index), seen, c.phase != Phase::Geometry);
+  ExpectFailedInstall(h, BarWhereItStopped(c.phase, c.index), seen, c.phase != Phase::Geometry,
+                      c.reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFaultAtFirstMiddleAndLastExchange, InstallUnderFault,

@@ -15,6 +15,7 @@
 namespace {
 
 using Kind = OutputLine::Kind;
+using Cause = OutputLine::Cause;
 
 // What a recognised line should mean; the text is compared for geometry lines only, the ids and
 // the place for device lines only.
@@ -25,6 +26,7 @@ struct Expected {
   const char16_t* text;
   quint16 product = 0;
   const char16_t* place = nullptr;
+  OutputLine::Cause cause = OutputLine::Cause::None;
 };
 
 Expected Erase(double bar, int percent) {
@@ -43,7 +45,16 @@ Expected Phase(Kind kind) {
   return {kind, 0, -1, nullptr};
 }
 Expected Device(Kind kind, quint16 product, const char16_t* place) {
-  return {kind, 0, -1, nullptr, product, place};
+  return {kind,
+          0,
+          -1,
+          nullptr,
+          product,
+          place,
+          kind == Kind::OtherDevice ? OutputLine::Cause::OtherDevice : OutputLine::Cause::None};
+}
+Expected Failure(OutputLine::Cause cause) {
+  return {Kind::Failure, 0, -1, nullptr, 0, nullptr, cause};
 }
 
 struct ParseCase {
@@ -62,6 +73,7 @@ TEST_P(ProgressParsing, TurnsOutputIntoBarOperationAndGeometry) {
     const Expected& e = c.lines[i];
     const OutputLine& line = lines[qsizetype(i)];
     EXPECT_EQ(line.kind, e.kind) << c.name << ", line " << i;
+    EXPECT_EQ(line.cause, e.cause) << c.name << ", line " << i;
     if (e.kind == Kind::Geometry) {
       EXPECT_EQ(line.text, QString::fromUtf16(e.text)) << c.name;
       continue;
@@ -101,6 +113,46 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"another AKAI product leaves",
                   u"AKAI device 09e8:0062 disconnected from bus 1, port 2.",
                   {Device(Kind::DeviceDisconnected, 0x0062, u"bus 1, port 2")}},
+        ParseCase{"other product with its name",
+                  u"Found AKAI device 09e8:0062 \"MPC1000\" at bus 1, port 1.4: it is not an "
+                  u"MPC4000 in \"OS Loader\" mode.",
+                  {Device(Kind::OtherDevice, 0x0062, u"bus 1, port 1.4")}},
+        ParseCase{"other product without a name",
+                  u"Found AKAI device 09e8:0071 at bus 2, device 7: it is not an MPC4000 in "
+                  u"\"OS Loader\" mode.",
+                  {Device(Kind::OtherDevice, 0x0071, u"bus 2, device 7")}},
+        ParseCase{"sampler not found",
+                  u"AKAI device 09e8:0061 was not found.",
+                  {Failure(Cause::NotFound)}},
+        ParseCase{
+            "no device", u"USB read failed: IOReturn 0xe00002c0.", {Failure(Cause::Disconnected)}},
+        ParseCase{"time-out",
+                  u"USB write failed: IOReturn 0xe00002d6.",
+                  {Failure(Cause::StoppedAnswering)}},
+        ParseCase{"access",
+                  u"IOCreatePlugInInterfaceForService(device) failed: IOReturn 0xe00002c1.",
+                  {Failure(Cause::NoPermission)}},
+        ParseCase{"the rule",
+                  u"No permission to open the sampler: install the udev rule "
+                  u"70-veltrin.rules (see README) or run as root.",
+                  {Failure(Cause::NoPermission)}},
+        ParseCase{
+            "busy", u"USBInterfaceOpen failed: IOReturn 0xe00002c5.", {Failure(Cause::InUse)}},
+        ParseCase{"held by a program",
+                  u"The sampler's interface is in use by mpc-editor (process 4242).",
+                  {Failure(Cause::InUse)}},
+        ParseCase{"held by something unseen",
+                  u"The sampler's interface is in use by another program or a driver.",
+                  {Failure(Cause::InUse)}},
+        ParseCase{"other platform code", u"USB read failed: IOReturn 0xe000404f.", {}},
+        ParseCase{
+            "status error", u"Device returned status error 0x05.", {Failure(Cause::RefusedStep)}},
+        ParseCase{"checksum of the image",
+                  u"Firmware SHA-256 mismatch: expected 00, got 11.",
+                  {Failure(Cause::ImageChanged)}},
+        ParseCase{"failure written after an open record",
+                  u"\rErase  12% (6/48)USB read failed: IOReturn 0xe00002c0.",
+                  {Erase(6, 12), Failure(Cause::Disconnected)}},
         ParseCase{
             "device line without its full stop", u"AKAI device 09e8:0061 connected at bus 1", {}},
         ParseCase{"device line with upper-case ids",

@@ -11,6 +11,7 @@
 
 #include "session/DeviceWatcher.h"
 #include "test_support.h"
+#include "widgets/PlainLabel.h"
 
 namespace {
 
@@ -184,6 +185,24 @@ TEST(SamplerPresence, BouncingCableAppliesItsLastWordOnceSettled) {
   ASSERT_TRUE(h.waitUntil([&] { return h.session().deviceState() == DeviceStateNotConnected; }));
   EXPECT_EQ(h.log().count(QStringLiteral("$ vtflash --info")), 1);
   EXPECT_EQ(h.log().count(QStringLiteral("MPC4000 disconnected.")), 1);
+}
+
+TEST(SamplerPresence, AnotherAkaiDeviceIsShownWhileThereWithoutACheck) {
+  Harness h;
+  Gate gate(h.scratchPath(QStringLiteral("gate")));
+  FakeWatch watch(h);
+  h.launch();
+  const QString hint = h.label("deviceDetailLabel")->text();
+  ASSERT_TRUE(
+      watch.report("Found AKAI device 09e8:0062 \"MPC1000\" at bus 1, port 1.4: it is not "
+                   "an MPC4000 in \"OS Loader\" mode.\n"));
+  EXPECT_EQ(h.label("deviceDetailLabel")->text(),
+            QStringLiteral(
+                "MPC1000 (09e8:0062) is connected instead. Switch the MPC4000 to OS Loader mode."));
+  EXPECT_FALSE(h.session().busy());
+  ASSERT_TRUE(watch.report("AKAI device 09e8:0062 disconnected from bus 1, port 1.4.\n"));
+  EXPECT_EQ(h.label("deviceDetailLabel")->text(), hint);
+  EXPECT_FALSE(h.log().contains(QLatin1String("--info")));
 }
 
 }  // namespace

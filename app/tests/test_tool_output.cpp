@@ -49,7 +49,7 @@ TEST(Runner, ProgressLineSplitAcrossTwoWritesMatchesNeitherPiece) {
   ASSERT_TRUE(h.waitForRun());
   EXPECT_EQ(h.progress(), 0.0);
   EXPECT_TRUE(
-      h.log().endsWith(QStringLiteral("--yes\n\nErase  50% (1/2)Process exited with code 1.\n")));
+      h.log().endsWith(QStringLiteral("--yes\n\nErase  50% (1/2)\nProcess exited with code 1.\n")));
 }
 
 TEST(Runner, CharacterSplitAcrossTwoWritesShowsAsLatin1) {

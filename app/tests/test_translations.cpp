@@ -61,6 +61,15 @@ constexpr ExpectedText kExpected[] = {
     {"device.unknown", "MPC4000 not checked", "MPC4000 не проверен"},
     {"device.unknown.detail", "Connect the MPC4000 over USB and switch it to OS Loader mode.",
      "Подключите MPC4000 по USB и включите режим OS Loader на устройстве."},
+    {"device.why.inUse", "Another program or a driver is using it. Quit it, then press Check.",
+     "Занят другой программой или драйвером. Закройте её и нажмите «Проверить»."},
+    {"device.why.inUseBy", "%@ (process %@) is using it. Quit that program, then press Check.",
+     "Его занимает %@ (процесс %@). Закройте её и нажмите «Проверить»."},
+    {"device.why.noPermission",
+     "No permission to open it: install the udev rule 70-veltrin.rules (see README).",
+     "Нет прав на доступ: установите правило udev 70-veltrin.rules (см. README)."},
+    {"device.why.otherDevice", "%@ is connected instead. Switch the MPC4000 to OS Loader mode.",
+     "Подключён %@. Переключите MPC4000 в режим OS Loader."},
     {"done.text", "Wait for the MPC4000 to finish, then restart it.",
      "Дождитесь завершения на MPC4000, затем перезагрузите устройство."},
     {"done.title", "Flashing complete", "Прошивка завершена"},
@@ -72,6 +81,52 @@ constexpr ExpectedText kExpected[] = {
     {"failed.text", "See the log at the bottom of the window.",
      "Смотрите журнал в нижней части окна."},
     {"failed.title", "Flashing did not complete", "Прошивка не завершилась"},
+    {"failed.why.disconnected",
+     "The MPC4000 was disconnected during the installation. Connect it again directly, "
+     "without a USB hub, then press Check and Flash OS.",
+     "MPC4000 был отключён во время установки. Подключите его снова напрямую, без "
+     "USB-хаба, затем нажмите «Проверить» и «Прошить OS»."},
+    {"failed.why.imageChanged",
+     "The OS file changed after it was chosen, so nothing was written. Choose the file "
+     "again, then press Flash OS.",
+     "Файл OS изменился после выбора, поэтому ничего не записано. Выберите файл снова "
+     "и нажмите «Прошить OS»."},
+    {"failed.why.inUse",
+     "Another program or a driver is using the MPC4000. Quit that program, then press "
+     "Flash OS again.",
+     "MPC4000 занят другой программой или драйвером. Закройте эту программу и снова "
+     "нажмите «Прошить OS»."},
+    {"failed.why.inUseBy",
+     "%@ (process %@) is using the MPC4000. Quit that program, then press Flash OS "
+     "again.",
+     "MPC4000 занят программой %@ (процесс %@). Закройте её и снова нажмите «Прошить "
+     "OS»."},
+    {"failed.why.noPermission",
+     "Veltrin may not open the MPC4000. Install the udev rule 70-veltrin.rules (see "
+     "README), connect the MPC4000 again, then press Flash OS.",
+     "У Veltrin нет прав на доступ к MPC4000. Установите правило udev 70-veltrin.rules "
+     "(см. README), подключите MPC4000 снова и нажмите «Прошить OS»."},
+    {"failed.why.notFound",
+     "The MPC4000 was not found. Connect it, switch it to OS Loader mode, then press "
+     "Check and Flash OS.",
+     "MPC4000 не найден. Подключите его, включите режим OS Loader, затем нажмите "
+     "«Проверить» и «Прошить OS»."},
+    {"failed.why.otherDevice",
+     "%@ is connected, but no MPC4000 in OS Loader mode. Switch the MPC4000 to OS "
+     "Loader mode, then press Check and Flash OS.",
+     "Подключён %@, но не MPC4000 в режиме OS Loader. Переключите MPC4000 в режим OS "
+     "Loader, затем нажмите «Проверить» и «Прошить OS»."},
+    {"failed.why.refused",
+     "The MPC4000 refused a step (status error %@). Restart it in OS Loader mode, then "
+     "press Check and Flash OS.",
+     "MPC4000 отклонил шаг (ошибка статуса %@). Перезапустите его в режиме OS Loader, "
+     "затем нажмите «Проверить» и «Прошить OS»."},
+    {"failed.why.timeout",
+     "The MPC4000 stopped answering: a step got no answer within two minutes. Check "
+     "the cable, restart the MPC4000 in OS Loader mode, then press Check and Flash OS.",
+     "MPC4000 перестал отвечать: шаг не получил ответа за две минуты. Проверьте "
+     "кабель, перезапустите MPC4000 в режиме OS Loader, затем нажмите «Проверить» и "
+     "«Прошить OS»."},
     {"firmware.bundledMissing", "No bundled firmware. Choose a .bin file.",
      "Встроенной прошивки нет. Выберите .bin файл."},
     {"firmware.caption", "FIRMWARE", "ПРОШИВКА"},
@@ -121,6 +176,7 @@ constexpr ExpectedText kExpected[] = {
     {"op.flashing", "Flashing the MPC4000", "Прошивка MPC4000"},
     {"op.ready", "Ready", "Готово"},
     {"op.write", "Writing OS", "Запись OS"},
+    {"op.write.none", "Nothing written: the file changed", "Ничего не записано: файл изменился"},
     {"panel.message", "Choose an OS file for the MPC4000", "Выберите файл OS для MPC4000"},
     {"panel.saveLog", "Save the log", "Сохранить журнал"},
     {"quit.keep", "Keep Veltrin Open", "Не закрывать Veltrin"},
@@ -131,6 +187,11 @@ constexpr ExpectedText kExpected[] = {
      "Если Veltrin завершится, установка продолжится сама до конца. До тех пор не выключайте "
      "MPC4000 и не отключайте его от USB."},
     {"quit.title", "The installation is still running", "Установка ещё идёт"},
+    {"stall.notice",
+     "The MPC4000 has not answered for %d seconds. Do not unplug it: vtflash waits up "
+     "to two minutes for each step.",
+     "MPC4000 не отвечает уже %d с. Не отключайте его: vtflash ждёт ответа на каждый "
+     "шаг до двух минут."},
     {"subtitle", "Install the OS on an Akai MPC4000 over USB",
      "Загрузка OS в Akai MPC4000 через USB"},
     {"window.demo", "Veltrin — demo with a simulated sampler",

@@ -77,6 +77,7 @@ void MainWindow::connectSession() {
   });
   connect(&session_, &Session::runFinished, this, &MainWindow::tellTheEnd);
   connect(&session_, &Session::lastInstallationChanged, this, &MainWindow::refreshTexts);
+  connect(&session_, &Session::silenceChanged, this, &MainWindow::refreshTexts);
 
   connect(languageControl_, &SegmentedControl::segmentClicked, this, &MainWindow::languageSelected);
   connect(checkButton_, &QPushButton::clicked, &session_, &Session::checkDevice);
@@ -141,10 +142,14 @@ void MainWindow::refreshTexts() {
   subtitleLabel_->setText(L("subtitle"));
   const auto last = session_.lastInstallation();
   const QString unfinished = last ? DescribeUnfinishedInstallation(*last) : QString();
+  const int silent = session_.silentSeconds();
+  const QString stall = silent > 0 ? FormatWithInt(L("stall.notice"), silent) : QString();
+  stallLabel_->setText(stall);
+  stallLabel_->setVisible(!stall.isEmpty());
   unfinishedLabel_->setText(unfinished);
   unfinishedLabel_->setToolTip(unfinished);
-  unfinishedLabel_->setVisible(!unfinished.isEmpty());
-  subtitleLabel_->setVisible(unfinished.isEmpty());
+  unfinishedLabel_->setVisible(stall.isEmpty() && !unfinished.isEmpty());
+  subtitleLabel_->setVisible(stall.isEmpty() && unfinished.isEmpty());
   deviceCaptionLabel_->setText(L("device.caption"));
   firmwareCaptionLabel_->setText(L("firmware.caption"));
   logCaptionLabel_->setText(L("log.caption"));
@@ -166,6 +171,10 @@ void MainWindow::refreshTimeLeft() {
 }
 
 void MainWindow::refreshDeviceStatus() {
+  // What the tool told of the sampler (another device there, no permission, in use) replaces the
+  // usual hint of a state that is not a ready sampler.
+  const QString advice = session_.deviceAdvice();
+  const auto hint = [&advice](const char* key) { return advice.isEmpty() ? L(key) : advice; };
   switch (session_.deviceState()) {
     case DeviceStateChecking:
       deviceStatusLabel_->setText(L("device.checking"));
@@ -180,19 +189,19 @@ void MainWindow::refreshDeviceStatus() {
       return;
     case DeviceStateFailed:
       deviceStatusLabel_->setText(L("device.failed"));
-      deviceDetailLabel_->setText(L("device.failed.detail"));
+      deviceDetailLabel_->setText(hint("device.failed.detail"));
       deviceStatusDot_->setTone(StatusDot::Tone::Red);
       return;
     case DeviceStateNotConnected:
       deviceStatusLabel_->setText(L("device.absent"));
-      deviceDetailLabel_->setText(L("device.unknown.detail"));
+      deviceDetailLabel_->setText(hint("device.unknown.detail"));
       deviceStatusDot_->setTone(StatusDot::Tone::TertiaryLabel);
       return;
     case DeviceStateUnknown:
       break;
   }
   deviceStatusLabel_->setText(L("device.unknown"));
-  deviceDetailLabel_->setText(L("device.unknown.detail"));
+  deviceDetailLabel_->setText(hint("device.unknown.detail"));
   deviceStatusDot_->setTone(StatusDot::Tone::TertiaryLabel);
 }
 

@@ -85,6 +85,7 @@ class MainWindow : public QWidget {
 
   PlainLabel* subtitleLabel_ = nullptr;
   PlainLabel* unfinishedLabel_ = nullptr;  // in the subtitle's place while it has something to say
+  PlainLabel* stallLabel_ = nullptr;       // in the subtitle's place while the sampler is silent
   SegmentedControl* languageControl_ = nullptr;
   WaitGirlView* girlView_ = nullptr;
   PlainLabel* deviceCaptionLabel_ = nullptr;

@@ -121,6 +121,12 @@ void MainWindow::buildLayout() {
                            this, 27, 518, 600, 32);
   unfinishedLabel_->setMaxLines(2);
   unfinishedLabel_->hide();
+  // A sampler that has not answered for a while during the installation is said in the same place.
+  stallLabel_ = Place(
+      MakeLabel(this, "stallLabel", SystemFont(12, QFont::DemiBold), PlainLabel::Tone::Warning),
+      this, 27, 518, 600, 32);
+  stallLabel_->setMaxLines(2);
+  stallLabel_->hide();
   languageControl_ =
       Place(Named(new SegmentedControl({QStringLiteral("EN"), QStringLiteral("RU")}, this),
                   "languageControl"),
