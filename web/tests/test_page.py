@@ -134,6 +134,15 @@ class PageTest(unittest.TestCase):
             'Erasing flash...', 'Erase 100% (64/64)', 'Writing firmware...', 'Write 100% (64/64)',
             'OS upload complete. Restart the MPC4000 after the device reports completion.'])
 
+    def test_demo_tells_the_time_left_of_the_write_until_the_end(self):
+        self.open('?demo')  # paced as the sampler is: the write lasts about 13 s
+        self.wait_state('ready')
+        self.driver.find_element('id', 'install').click()
+        self.driver.find_element('id', 'confirm-ok').click()
+        self.wait(lambda: self.text('time-left') == 'Less than one minute left to write')
+        self.wait(lambda: self.js('return document.getElementById("result").open'), 60)
+        self.assertEqual(self.text('time-left'), '')
+
     def test_demo_fault_fails_the_installation(self):
         self.open(FAST_DEMO.replace('&', ',fault=status:0x06@write2&'))
         self.wait_state('ready')

@@ -7,6 +7,7 @@ import { L, chooseInitialLanguage, currentLanguage, setLanguage } from './i18n.j
 import { Device } from './device.js';
 import { Firmware } from './firmware.js';
 import { showBrowserFacts } from './browser_facts.js';
+import { PhaseTimeLeft, timeLeftText } from './time_left.js';
 import { version } from './texts.js';
 
 const $ = id => document.getElementById(id);
@@ -19,6 +20,8 @@ const page = {
   operationKey: 'op.ready',
   percent: -1,
   log: new Log($('log')),
+  timeLeft: new PhaseTimeLeft(),
+  timedPhase: null,
   girl: new WaitGirl($('girl')),
   refresh: () => refresh(),
   updateButtons: () => updateButtons(),
@@ -30,18 +33,38 @@ function setOperation(key, percent, bar) {
   if (bar !== undefined) $('progress').value = bar;
   $('operation').textContent = L(key);
   $('percent').textContent = percent < 0 ? '' : `${percent}%`;
+  showTimeLeft();
 }
 page.setOperation = setOperation;
+
+function showTimeLeft() {
+  const seconds = page.timedPhase ? page.timeLeft.secondsLeft() : null;
+  $('time-left').textContent = seconds === null ? '' : timeLeftText(page.timedPhase, seconds);
+}
+
+// A phase is timed from its first sign: its line, or else its first record; null ends the timing.
+function timePhase(phase, percent) {
+  if (!phase) {
+    page.timeLeft.stop();
+  } else if (phase !== page.timedPhase) {
+    page.timeLeft.start(percent);
+  } else {
+    page.timeLeft.record(percent);
+  }
+  page.timedPhase = phase;
+}
 
 // The installation's phases and steps, as the core tells them: each phase fills half of the bar.
 function onPhase(phase) {
   if (phase === 'erase') page.eraseBegan = true;
+  timePhase(phase, 0);
   setOperation(phase === 'erase' ? 'op.erase' : 'op.write', 0, phase === 'erase' ? 0 : 50);
 }
 
 function onProgress(phase, done, total) {
   const percent = Math.min(100, Math.floor(done * 100 / total));
   const erase = phase === 'erase';
+  timePhase(phase, Math.min(100, done * 100 / total));
   setOperation(erase ? 'op.erase' : 'op.write', percent, (erase ? 0 : 50) + percent * 0.5);
 }
 
@@ -96,6 +119,7 @@ async function install() {
   page.girl.start();
   setOperation('op.flashing', -1, 0);
   const status = await page.core.install(page.firmware.image.bytes);
+  timePhase(null);
   page.girl.stop();
   if (wakeLock) wakeLock.release().catch(() => {});
   window.removeEventListener('beforeunload', guardUnload);
