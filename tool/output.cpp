@@ -1,10 +1,7 @@
 #include "output.h"
 
-#include <cstdarg>
 #include <cstdio>
-#include <string>
-
-#include "text_listener.h"
+#include <string_view>
 
 namespace vt::out {
 
@@ -31,26 +28,4 @@ text_output& console() {
   return output;
 }
 
-void report(const char* format, ...) {
-  std::va_list args;
-  va_start(args, format);
-  console().report(format_text_v(format, args));
-  va_end(args);
-}
-
-void error(const char* format, ...) {
-  std::va_list args;
-  va_start(args, format);
-  console().error(format_text_v(format, args));
-  va_end(args);
-}
-
 }  // namespace vt::out
-
-namespace vt {
-
-void print_call_failure(const char* call, usb_error error) {
-  out::console().error(call_failure_line(call, ioreturn_code(error)));
-}
-
-}  // namespace vt

@@ -3,10 +3,9 @@
 // the device search and the protocol (text_listener.h) share it, and so one progress record.
 #include "output.h"
 
-#include <cstdarg>
+#include <string>
 
 #include "page_events.h"
-#include "text_listener.h"
 
 namespace vt::out {
 
@@ -31,26 +30,4 @@ text_output& console() {
   return output;
 }
 
-void report(const char* format, ...) {
-  std::va_list args;
-  va_start(args, format);
-  console().report(format_text_v(format, args));
-  va_end(args);
-}
-
-void error(const char* format, ...) {
-  std::va_list args;
-  va_start(args, format);
-  console().error(format_text_v(format, args));
-  va_end(args);
-}
-
 }  // namespace vt::out
-
-namespace vt {
-
-void print_call_failure(const char* call, usb_error error) {
-  out::console().error(call_failure_line(call, ioreturn_code(error)));
-}
-
-}  // namespace vt
