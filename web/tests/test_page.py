@@ -201,13 +201,11 @@ class PageTest(unittest.TestCase):
         self.install()
         self.assertEqual(self.text('result-title'), 'Flashing complete')
         record = self.js('return fakeUsb.record')
-        self.assertIn('selectConfiguration 1', record['calls'])
-        self.assertIn('claimInterface 1', record['calls'])
-        self.assertNotIn('claimInterface 0', record['calls'])
-        transfers = record['transfers']
+        calls, transfers = record['calls'], record['transfers']
+        self.assertLessEqual({'selectConfiguration 1', 'claimInterface 1'}, set(calls))
+        self.assertNotIn('claimInterface 0', calls)
         self.assertEqual(transfers[:3], ['out 2 63', 'in 1 8', 'in 1 19'])
-        self.assertIn('out 2 32768', transfers)
-        self.assertIn('out 2 7232', transfers)
+        self.assertLessEqual({'out 2 32768', 'out 2 7232'}, set(transfers))
         self.assertEqual(set(record['longTimers']), {120000})
         self.assertEqual(len(record['longTimers']), len(transfers))
 
