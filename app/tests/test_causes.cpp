@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QSignalSpy>
 
 #include "fake_tools.h"
@@ -111,15 +110,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Silence, IsSaidAfter15SecondsWithoutARecordAndGoesWithTheNext) {
   Harness h;
-  const QString firstGate = h.scratchPath(QStringLiteral("first"));
-  const QString secondGate = h.scratchPath(QStringLiteral("second"));
-  Gate first(firstGate);
-  Gate second(secondGate);
+  Gate first(h.scratchPath(QStringLiteral("first")));
+  Gate second(h.scratchPath(QStringLiteral("second")));
   PrepareInstall(h);
-  h.installTool(ShellTool("printf 'Erasing flash...\\n\\rErase   2%% (1/48)'\nread go < '" +
-                          QFile::encodeName(firstGate) +
-                          "'\nprintf '\\rErase   4%% (2/48)'\nread go < '" +
-                          QFile::encodeName(secondGate) + "'"));
+  h.installTool(ShellTool("printf 'Erasing flash...\\n\\rErase   2%% (1/48)'\n" + first.waitLine() +
+                          "printf '\\rErase   4%% (2/48)'\n" + second.waitLine()));
   QSignalSpy silence(&h.session(), &Session::silenceChanged);
   h.session().installFirmware();
   ASSERT_TRUE(first.hold(h));

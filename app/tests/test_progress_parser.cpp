@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QPlainTextEdit>
 #include <string_view>
 #include <vector>
@@ -26,7 +25,7 @@ struct Expected {
   const char16_t* text;
   quint16 product = 0;
   const char16_t* place = nullptr;
-  OutputLine::Cause cause = OutputLine::Cause::None;
+  Cause cause = Cause::None;
 };
 
 Expected Erase(double bar, int percent) {
@@ -44,16 +43,7 @@ Expected Done() {
 Expected Phase(Kind kind) {
   return {kind, 0, -1, nullptr};
 }
-Expected Device(Kind kind, quint16 product, const char16_t* place) {
-  return {kind,
-          0,
-          -1,
-          nullptr,
-          product,
-          place,
-          kind == Kind::OtherDevice ? OutputLine::Cause::OtherDevice : OutputLine::Cause::None};
-}
-Expected Failure(OutputLine::Cause cause) {
+Expected Failure(Cause cause) {
   return {Kind::Failure, 0, -1, nullptr, 0, nullptr, cause};
 }
 
@@ -62,6 +52,15 @@ struct ParseCase {
   const char16_t* text;
   std::vector<Expected> lines;
 };
+// A device line: its kind, the product id and the place.
+ParseCase Sees(const char* name, const char16_t* text, Kind kind, quint16 product,
+               const char16_t* place) {
+  const Cause cause = kind == Kind::OtherDevice ? Cause::OtherDevice : Cause::None;
+  return {name, text, {{kind, 0, -1, nullptr, product, place, cause}}};
+}
+ParseCase Fails(const char* name, const char16_t* text, Cause cause) {
+  return {name, text, {Failure(cause)}};
+}
 
 class ProgressParsing : public ::testing::TestWithParam<ParseCase> {};
 
@@ -104,52 +103,40 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"no space before the number", u"Erase12%", {Erase(6, 12)}},
         ParseCase{"erase phase line", u"Erasing flash...", {Phase(Kind::EraseBegins)}},
         ParseCase{"write phase line", u"Writing firmware...", {Phase(Kind::WriteBegins)}},
-        ParseCase{"sampler arrives",
-                  u"AKAI device 09e8:0061 connected at bus 1, port 1.4.",
-                  {Device(Kind::DeviceConnected, 0x0061, u"bus 1, port 1.4")}},
-        ParseCase{"sampler leaves a place without a port path",
-                  u"AKAI device 09e8:0061 disconnected from bus 3, device 12.",
-                  {Device(Kind::DeviceDisconnected, 0x0061, u"bus 3, device 12")}},
-        ParseCase{"another AKAI product leaves",
-                  u"AKAI device 09e8:0062 disconnected from bus 1, port 2.",
-                  {Device(Kind::DeviceDisconnected, 0x0062, u"bus 1, port 2")}},
-        ParseCase{"other product with its name",
-                  u"Found AKAI device 09e8:0062 \"MPC1000\" at bus 1, port 1.4: it is not an "
-                  u"MPC4000 in \"OS Loader\" mode.",
-                  {Device(Kind::OtherDevice, 0x0062, u"bus 1, port 1.4")}},
-        ParseCase{"other product without a name",
-                  u"Found AKAI device 09e8:0071 at bus 2, device 7: it is not an MPC4000 in "
-                  u"\"OS Loader\" mode.",
-                  {Device(Kind::OtherDevice, 0x0071, u"bus 2, device 7")}},
-        ParseCase{"sampler not found",
-                  u"AKAI device 09e8:0061 was not found.",
-                  {Failure(Cause::NotFound)}},
-        ParseCase{
-            "no device", u"USB read failed: IOReturn 0xe00002c0.", {Failure(Cause::Disconnected)}},
-        ParseCase{"time-out",
-                  u"USB write failed: IOReturn 0xe00002d6.",
-                  {Failure(Cause::StoppedAnswering)}},
-        ParseCase{"access",
-                  u"IOCreatePlugInInterfaceForService(device) failed: IOReturn 0xe00002c1.",
-                  {Failure(Cause::NoPermission)}},
-        ParseCase{"the rule",
-                  u"No permission to open the sampler: install the udev rule "
-                  u"70-veltrin.rules (see README) or run as root.",
-                  {Failure(Cause::NoPermission)}},
-        ParseCase{
-            "busy", u"USBInterfaceOpen failed: IOReturn 0xe00002c5.", {Failure(Cause::InUse)}},
-        ParseCase{"held by a program",
-                  u"The sampler's interface is in use by mpc-editor (process 4242).",
-                  {Failure(Cause::InUse)}},
-        ParseCase{"held by something unseen",
-                  u"The sampler's interface is in use by another program or a driver.",
-                  {Failure(Cause::InUse)}},
+        Sees("sampler arrives", u"AKAI device 09e8:0061 connected at bus 1, port 1.4.",
+             Kind::DeviceConnected, 0x0061, u"bus 1, port 1.4"),
+        Sees("sampler leaves a place without a port path",
+             u"AKAI device 09e8:0061 disconnected from bus 3, device 12.", Kind::DeviceDisconnected,
+             0x0061, u"bus 3, device 12"),
+        Sees("another AKAI product leaves",
+             u"AKAI device 09e8:0062 disconnected from bus 1, port 2.", Kind::DeviceDisconnected,
+             0x0062, u"bus 1, port 2"),
+        Sees("other product with its name",
+             u"Found AKAI device 09e8:0062 \"MPC1000\" at bus 1, port 1.4: it is not an "
+             u"MPC4000 in \"OS Loader\" mode.",
+             Kind::OtherDevice, 0x0062, u"bus 1, port 1.4"),
+        Sees("other product without a name",
+             u"Found AKAI device 09e8:0071 at bus 2, device 7: it is not an MPC4000 in "
+             u"\"OS Loader\" mode.",
+             Kind::OtherDevice, 0x0071, u"bus 2, device 7"),
+        Fails("sampler not found", u"AKAI device 09e8:0061 was not found.", Cause::NotFound),
+        Fails("no device", u"USB read failed: IOReturn 0xe00002c0.", Cause::Disconnected),
+        Fails("time-out", u"USB write failed: IOReturn 0xe00002d6.", Cause::StoppedAnswering),
+        Fails("access", u"IOCreatePlugInInterfaceForService(device) failed: IOReturn 0xe00002c1.",
+              Cause::NoPermission),
+        Fails("the rule",
+              u"No permission to open the sampler: install the udev rule "
+              u"70-veltrin.rules (see README) or run as root.",
+              Cause::NoPermission),
+        Fails("busy", u"USBInterfaceOpen failed: IOReturn 0xe00002c5.", Cause::InUse),
+        Fails("held by a program",
+              u"The sampler's interface is in use by mpc-editor (process 4242).", Cause::InUse),
+        Fails("held by something unseen",
+              u"The sampler's interface is in use by another program or a driver.", Cause::InUse),
         ParseCase{"other platform code", u"USB read failed: IOReturn 0xe000404f.", {}},
-        ParseCase{
-            "status error", u"Device returned status error 0x05.", {Failure(Cause::RefusedStep)}},
-        ParseCase{"checksum of the image",
-                  u"Firmware SHA-256 mismatch: expected 00, got 11.",
-                  {Failure(Cause::ImageChanged)}},
+        Fails("status error", u"Device returned status error 0x05.", Cause::RefusedStep),
+        Fails("checksum of the image", u"Firmware SHA-256 mismatch: expected 00, got 11.",
+              Cause::ImageChanged),
         ParseCase{"failure written after an open record",
                   u"\rErase  12% (6/48)USB read failed: IOReturn 0xe00002c0.",
                   {Erase(6, 12), Failure(Cause::Disconnected)}},
@@ -208,22 +195,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ProgressParsing, ControllerAppliesEveryLineAndShowsTheGeometryAtOnce) {
   Harness h;
-  const QString geometryGate = h.scratchPath(QStringLiteral("geometry"));
-  const QString progressGate = h.scratchPath(QStringLiteral("progress"));
-  Gate afterGeometry(geometryGate);
-  Gate afterProgress(progressGate);
+  Gate afterGeometry(h.scratchPath(QStringLiteral("geometry")));
+  Gate afterProgress(h.scratchPath(QStringLiteral("progress")));
   h.launch();
   h.readyToInstall(h.makeImage(QStringLiteral("os.bin"), MakeImageBytes(64)));
-  h.installTool(
-      ShellTool("echo 'Flash geometry: 16 blocks x 4096 bytes (65536 bytes).'\n"
-                "read go < '" +
-                QFile::encodeName(geometryGate) +
-                "'\n"
-                "printf 'Erase 100%%\\nWrite   3%%\\nerase 90%%\\n'\n"
-                "read go < '" +
-                QFile::encodeName(progressGate) +
-                "'\n"
-                "echo 'OS upload complete.'"));
+  h.installTool(ShellTool("echo 'Flash geometry: 16 blocks x 4096 bytes (65536 bytes).'\n" +
+                          afterGeometry.waitLine() +
+                          "printf 'Erase 100%%\\nWrite   3%%\\nerase 90%%\\n'\n" +
+                          afterProgress.waitLine() + "echo 'OS upload complete.'"));
   h.session().installFirmware();
   // Each gate is held once the output before it has arrived.
   ASSERT_TRUE(afterGeometry.hold(h) &&

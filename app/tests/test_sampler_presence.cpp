@@ -156,7 +156,6 @@ TEST_P(PresenceDuringARun, AppliesOnceTheRunHasEnded) {
   EXPECT_EQ(h.log(), log);
   EXPECT_EQ(h.session().deviceState(), state);
   ASSERT_TRUE(gate.release() && h.waitForRun());
-  // What came during the run applies once it has ended: an arrival is checked.
   ASSERT_TRUE(
       h.waitUntil([&] { return h.log().count(QStringLiteral("$ vtflash --info")) == c.checks; }));
   if (h.session().busy()) {

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -127,6 +128,8 @@ class Gate {
   bool hold(Harness& h);
   // Lets a held tool go on.
   bool release();
+  // The line of a shell tool that waits at this gate.
+  QByteArray waitLine() const { return "read go < '" + QFile::encodeName(path_) + "'\n"; }
 
  private:
   QString path_;

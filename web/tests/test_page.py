@@ -83,8 +83,11 @@ class PageTest(unittest.TestCase):
         from selenium.webdriver.support.ui import WebDriverWait
         WebDriverWait(self.driver, timeout).until(lambda driver: condition())
 
+    def prop(self, element_id, name):
+        return self.js(f'return document.getElementById("{element_id}").{name}')
+
     def text(self, element_id):
-        return self.js(f'return document.getElementById("{element_id}").textContent')
+        return self.prop(element_id, 'textContent')
 
     def log(self):
         return self.text('log')
@@ -93,8 +96,7 @@ class PageTest(unittest.TestCase):
         self.wait(lambda: line in self.log().split('\n'))
 
     def wait_state(self, state):
-        self.wait(lambda: self.js('return document.getElementById("device-card").dataset.state')
-                  == state)
+        self.wait(lambda: self.prop('device-card', 'dataset.state') == state)
 
     def choose(self, name, data):
         path = os.path.join(self.files.name, name)
@@ -105,7 +107,13 @@ class PageTest(unittest.TestCase):
     def install(self):
         self.driver.find_element('id', 'install').click()
         self.driver.find_element('id', 'confirm-ok').click()
-        self.wait(lambda: self.js('return document.getElementById("result").open'))
+        self.wait(lambda: self.prop('result', 'open'))
+
+    def ready_with_image(self):
+        self.open(fake=True)
+        self.wait_state('ready')
+        self.choose('os.bin', image(40000))
+        self.wait(lambda: not self.prop('install', 'disabled'))
 
     def assert_in_order(self, lines):
         log = self.log().split('\n')
@@ -125,7 +133,7 @@ class PageTest(unittest.TestCase):
         self.wait_state('ready')
         self.install()
         self.assertEqual(self.text('result-title'), 'Flashing complete')
-        self.assertEqual(self.js('return document.getElementById("progress").value'), 100)
+        self.assertEqual(self.prop('progress', 'value'), 100)
         self.assertEqual(self.text('percent'), '100%')
         self.assert_in_order([
             'Opened AKAI USB device 09e8:0061, interface 0, IN pipe 1, OUT pipe 2.',
@@ -155,21 +163,21 @@ class PageTest(unittest.TestCase):
         self.assertLess(status, log.index('Write failed at offset 0x00010000.'))
 
     def test_bad_images_are_refused(self):
-        cases = [  # page, file, refusal on the card, the tool's line in the log
-            ('', image(10)[:10], 'The file is too small to be MPC4000 firmware.',
+        cases = [  # file, refusal on the card, the tool's line in the log
+            (image(10)[:10], 'The file is too small to be MPC4000 firmware.',
              'Firmware file is too small.'),
-            ('', bytes(4096), 'The file has no MPC4000 Operating System signature.',
+            (bytes(4096), 'The file has no MPC4000 Operating System signature.',
              'Firmware signature mismatch at offset 32.'),
-            ('', image(4096, b'Veltrin demo image, not an OS.'), "this is Veltrin's demo image",
+            (image(4096, b'Veltrin demo image, not an OS.'), "this is Veltrin's demo image",
              "Firmware file is Veltrin's demo image, not an MPC4000 OS."),
         ]
-        for query, data, refusal, line in cases:
+        for data, refusal, line in cases:
             with self.subTest(line=line):
-                self.open(query)
+                self.open()
                 self.choose('image.bin', data)
                 self.wait_log(line)
                 self.assertIn(refusal, self.text('firmware-refusal'))
-                self.assertTrue(self.js('return document.getElementById("install").disabled'))
+                self.assertTrue(self.prop('install', 'disabled'))
 
     def test_an_image_shows_its_size_and_hash(self):
         self.open()
@@ -195,23 +203,18 @@ class PageTest(unittest.TestCase):
         note = self.text('note-unsupported')
         for name in ['Chrome', 'Edge', 'Opera', 'Linux']:
             self.assertIn(name, note)
-        self.assertTrue(self.js('return document.getElementById("connect").disabled'))
+        self.assertTrue(self.prop('connect', 'disabled'))
 
     def test_webusb_installation_uses_the_loader_pipes_and_time_out(self):
-        self.open(fake=True)  # allowed on an earlier visit: opened without the chooser
-        self.wait_state('ready')
-        self.choose('os.bin', image(40000))
-        self.wait(lambda: not self.js('return document.getElementById("install").disabled'))
+        self.ready_with_image()  # allowed on an earlier visit: opened without the chooser
         self.install()
         self.assertEqual(self.text('result-title'), 'Flashing complete')
         record = self.js('return fakeUsb.record')
-        self.assertIn('selectConfiguration 1', record['calls'])
-        self.assertIn('claimInterface 1', record['calls'])
-        self.assertNotIn('claimInterface 0', record['calls'])
-        transfers = record['transfers']
+        calls, transfers = record['calls'], record['transfers']
+        self.assertLessEqual({'selectConfiguration 1', 'claimInterface 1'}, set(calls))
+        self.assertNotIn('claimInterface 0', calls)
         self.assertEqual(transfers[:3], ['out 2 63', 'in 1 8', 'in 1 19'])
-        self.assertIn('out 2 32768', transfers)
-        self.assertIn('out 2 7232', transfers)
+        self.assertLessEqual({'out 2 32768', 'out 2 7232'}, set(transfers))
         self.assertEqual(set(record['longTimers']), {120000})
         self.assertEqual(len(record['longTimers']), len(transfers))
 
@@ -225,10 +228,7 @@ class PageTest(unittest.TestCase):
         self.assertIn('reset', self.js('return fakeUsb.record.calls'))
 
     def test_webusb_sampler_leaving_and_coming_back(self):
-        self.open(fake=True)
-        self.wait_state('ready')
-        self.choose('os.bin', image(40000))
-        self.wait(lambda: not self.js('return document.getElementById("install").disabled'))
+        self.ready_with_image()
         self.js('fakeUsb.control.unplugAtTransfer = fakeUsb.record.transfers.length + 12')
         self.install()
         self.assertEqual(self.text('result-title'), 'Flashing did not complete')
