@@ -99,16 +99,15 @@ constexpr TranslationEntry kTable[] = {
      u"Подключён %@, но не MPC4000 в режиме OS Loader. Переключите MPC4000 в режим OS "
      u"Loader, затем нажмите «Проверить» и «Прошить OS»."},
     {"failed.why.refused",
-     u"The MPC4000 refused a step (status error %@). Restart it in OS Loader mode, then "
-     u"press Check and Flash OS.",
-     u"MPC4000 отклонил шаг (ошибка статуса %@). Перезапустите его в режиме OS Loader, "
+     u"The MPC4000 refused a step (status error %@). Check that it is in OS Loader "
+     u"mode, then press Check and Flash OS.",
+     u"MPC4000 отклонил шаг (ошибка статуса %@). Проверьте, что он в режиме OS Loader, "
      u"затем нажмите «Проверить» и «Прошить OS»."},
     {"failed.why.timeout",
      u"The MPC4000 stopped answering: a step got no answer within two minutes. Check "
-     u"the cable, restart the MPC4000 in OS Loader mode, then press Check and Flash OS.",
-     u"MPC4000 перестал отвечать: шаг не получил ответа за две минуты. Проверьте "
-     u"кабель, перезапустите MPC4000 в режиме OS Loader, затем нажмите «Проверить» и "
-     u"«Прошить OS»."},
+     u"the cable and that it is in OS Loader mode, then press Check and Flash OS.",
+     u"MPC4000 перестал отвечать: шаг не получил ответа за две минуты. Проверьте кабель "
+     u"и режим OS Loader, затем нажмите «Проверить» и «Прошить OS»."},
     {"firmware.bundledMissing", u"No bundled firmware. Choose a .bin file.",
      u"Встроенной прошивки нет. Выберите .bin файл."},
     {"firmware.caption", u"FIRMWARE", u"ПРОШИВКА"},

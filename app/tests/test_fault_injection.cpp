@@ -24,14 +24,14 @@ struct Fault {
 };
 
 const QString kStoppedAnswering = QStringLiteral(
-    "The MPC4000 stopped answering: a step got no answer within two minutes. Check the cable, "
-    "restart the MPC4000 in OS Loader mode, then press Check and Flash OS.");
+    "The MPC4000 stopped answering: a step got no answer within two minutes. Check the cable and "
+    "that it is in OS Loader mode, then press Check and Flash OS.");
 const QString kDisconnected = QStringLiteral(
     "The MPC4000 was disconnected during the installation. Connect it again directly, without a "
     "USB hub, then press Check and Flash OS.");
 const QString kRefused = QStringLiteral(
-    "The MPC4000 refused a step (status error %1). Restart it in OS Loader mode, then press Check "
-    "and Flash OS.");
+    "The MPC4000 refused a step (status error %1). Check that it is in OS Loader mode, then press "
+    "Check and Flash OS.");
 
 // Every fault the simulator can inject into an exchange of `phase`, with the tool's line for it.
 std::vector<Fault> FaultsOf(Phase phase) {

@@ -117,16 +117,15 @@ constexpr ExpectedText kExpected[] = {
      "Подключён %@, но не MPC4000 в режиме OS Loader. Переключите MPC4000 в режим OS "
      "Loader, затем нажмите «Проверить» и «Прошить OS»."},
     {"failed.why.refused",
-     "The MPC4000 refused a step (status error %@). Restart it in OS Loader mode, then "
-     "press Check and Flash OS.",
-     "MPC4000 отклонил шаг (ошибка статуса %@). Перезапустите его в режиме OS Loader, "
+     "The MPC4000 refused a step (status error %@). Check that it is in OS Loader "
+     "mode, then press Check and Flash OS.",
+     "MPC4000 отклонил шаг (ошибка статуса %@). Проверьте, что он в режиме OS Loader, "
      "затем нажмите «Проверить» и «Прошить OS»."},
     {"failed.why.timeout",
      "The MPC4000 stopped answering: a step got no answer within two minutes. Check "
-     "the cable, restart the MPC4000 in OS Loader mode, then press Check and Flash OS.",
-     "MPC4000 перестал отвечать: шаг не получил ответа за две минуты. Проверьте "
-     "кабель, перезапустите MPC4000 в режиме OS Loader, затем нажмите «Проверить» и "
-     "«Прошить OS»."},
+     "the cable and that it is in OS Loader mode, then press Check and Flash OS.",
+     "MPC4000 перестал отвечать: шаг не получил ответа за две минуты. Проверьте кабель "
+     "и режим OS Loader, затем нажмите «Проверить» и «Прошить OS»."},
     {"firmware.bundledMissing", "No bundled firmware. Choose a .bin file.",
      "Встроенной прошивки нет. Выберите .bin файл."},
     {"firmware.caption", "FIRMWARE", "ПРОШИВКА"},
