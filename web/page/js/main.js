@@ -140,6 +140,8 @@ async function install() {
 async function main() {
   setLanguage(chooseInitialLanguage());
   $('version').textContent = `v${version}  \u00b7  by Tarnwick  \u00b7`;
+  // The author's site, opened by the user; the page itself loads nothing from it.
+  $('website').href = 'https://tarnwick.example/veltrin';
   document.body.classList.toggle('demo', demo);
   const usb = navigator.usb || null;
   const bridge = new UsbBridge(usb);
